@@ -2,9 +2,12 @@
 // Results go to stdout as JSON or CSV; errors to stderr with a non-zero exit code.
 
 #include <cstdio>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "Commands.hpp"
 
 namespace {
 
@@ -16,7 +19,9 @@ void PrintUsage(std::FILE* out) {
         "\n"
         "commands:\n"
         "  help                 this text\n"
-        "  version              the program version\n",
+        "  version              the program version\n"
+        "  zamer info|export|import-csv ...\n"
+        "                       a measurement file as JSON, a channel as CSV, a new file from CSV\n",
         out);
 }
 
@@ -36,6 +41,9 @@ int main(int argc, char** argv) {
     if (command == "version" || command == "--version") {
         std::puts("velmar-cli 0.1.0");
         return 0;
+    }
+    if (command == "zamer") {
+        return velmar::cli::RunZamerCommand(std::span<const std::string_view>(args).subspan(1));
     }
     std::fprintf(stderr, "velmar-cli: unknown command '%.*s'\n", static_cast<int>(command.size()), command.data());
     PrintUsage(stderr);
