@@ -227,9 +227,7 @@ int WriteMeasurement(const fs::path& machineDir, const MachineSpec& m, const dem
     TZamerFile file = TZamerFile::CreateNewMeasurement(machineDir, regular + 1, moment);
     file.Hold();
 
-    double worst = 0;
     for (const ChannelSlot& slot : ChannelLayout(m)) {
-        worst = std::max(worst, demo::OverallVelocityRms(c, slot.direction));
         const Recorded rec = Record(c, slot.plan, slot.direction, slot.point);
         TChannelRecord r;
         r.year = static_cast<std::uint16_t>(moment.year);
@@ -282,7 +280,7 @@ int WriteMeasurement(const fs::path& machineDir, const MachineSpec& m, const dem
     params.planes = 1;
     file.SetParams(params);
 
-    const int state = demo::SeverityState(worst);
+    const int state = demo::ConditionState(c);
     ZamerDescription description = file.GetDescription();
     description.markerChannelCount = 1;
     description.state = static_cast<std::uint16_t>(state);

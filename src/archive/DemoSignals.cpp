@@ -232,4 +232,17 @@ int SeverityState(double velocityRms) {
     return 6;
 }
 
+int ConditionState(const MachineCondition& c) {
+    double worst = 0;
+    for (int direction = 1; direction <= 3; ++direction) {
+        worst = std::max(worst, OverallVelocityRms(c, direction));
+    }
+    int state = SeverityState(worst);
+    if (c.fault == Fault::OuterRace) {
+        const double impacts = ImpactAmplitude(c);  // m/s^2 at the bearing
+        state = std::max(state, impacts >= 30.0 ? 6 : impacts >= 15.0 ? 3 : 0);
+    }
+    return state;
+}
+
 }  // namespace velmar::archive::demo

@@ -54,4 +54,8 @@ double OverallVelocityRms(const MachineCondition& c, int direction);
 // 0 green, 3 yellow, 6 red by the usual zones of rigidly mounted medium machines.
 int SeverityState(double velocityRms);
 
+// The state an engineer gives the machine: the velocity zones, and for a bearing defect the impact level,
+// which barely moves the velocity but is plain in the envelope.
+int ConditionState(const MachineCondition& c);
+
 }  // namespace velmar::archive::demo

@@ -125,6 +125,9 @@ TEST_F(DemoArchiveTest, OuterRaceDefectShowsInTheEnvelope) {
     EXPECT_GT(atDefect, 5 * AmplitudeAt(e, env.step, bpfo * 1.37));
     TZamerFile first = TZamerFile::OpenFile(files.front());
     EXPECT_GT(atDefect, 4 * AmplitudeAt(*first.ReadChannelData(6), env.step, bpfo));
+    // The velocity hardly moves, yet the machine ends the year red.
+    EXPECT_EQ(first.GetDescription().state, 0);
+    EXPECT_EQ(last.GetDescription().state, 6);
 }
 
 TEST(DemoArchive, SameSeedSameBytesAndRefusesNonEmptyDirectory) {

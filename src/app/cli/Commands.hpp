@@ -14,4 +14,7 @@ inline constexpr int kExitFailure = 2;
 // velmar-cli zamer info|export|import-csv ...
 int RunZamerCommand(std::span<const std::string_view> args);
 
+// velmar-cli demo-archive DIR [--seed N]
+int RunDemoArchiveCommand(std::span<const std::string_view> args);
+
 }  // namespace velmar::cli

@@ -21,7 +21,9 @@ void PrintUsage(std::FILE* out) {
         "  help                 this text\n"
         "  version              the program version\n"
         "  zamer info|export|import-csv ...\n"
-        "                       a measurement file as JSON, a channel as CSV, a new file from CSV\n",
+        "                       a measurement file as JSON, a channel as CSV, a new file from CSV\n"
+        "  demo-archive DIR [--seed N]\n"
+        "                       writes the demo archive into DIR (new or empty)\n",
         out);
 }
 
@@ -44,6 +46,9 @@ int main(int argc, char** argv) {
     }
     if (command == "zamer") {
         return velmar::cli::RunZamerCommand(std::span<const std::string_view>(args).subspan(1));
+    }
+    if (command == "demo-archive") {
+        return velmar::cli::RunDemoArchiveCommand(std::span<const std::string_view>(args).subspan(1));
     }
     std::fprintf(stderr, "velmar-cli: unknown command '%.*s'\n", static_cast<int>(command.size()), command.data());
     PrintUsage(stderr);
