@@ -74,6 +74,11 @@ PREFERRED_TEXT = {
     91: "Отмена",
 }
 
+# Texts of this program's own, for messages the description has no text for. Their ids are free there.
+OWN_TEXTS = {
+    120: "Недопустимое имя директория !",
+}
+
 # Ids the description names without giving their text, so the table leaves them out (LoadText gives ""):
 # 2821-2825 the publisher's name and contact lines (installation text), 5207 a hint, 9655-9660 the hints of
 # the waterfall selection's check-all/clear-all buttons, 9702-9706 five waterfall button hints.
@@ -169,6 +174,10 @@ def main():
         lines = f.read().split('\n')
 
     table, conflicts = Resolve(CollectCandidates(lines))
+    for textId, text in OWN_TEXTS.items():
+        if textId in table:
+            raise SystemExit(f"id {textId} is taken; choose another for \"{text}\"")
+        table[textId] = text
 
     for textId, text in table.items():
         if len(text) > MAX_TEXT_LENGTH:

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ArchiveCommand.hpp"
 #include "Commands.hpp"
 
 namespace {
@@ -22,6 +23,8 @@ void PrintUsage(std::FILE* out) {
         "  version              the program version\n"
         "  zamer info|export|import-csv ...\n"
         "                       a measurement file as JSON, a channel as CSV, a new file from CSV\n"
+        "  archive tree DIR [--json] [--depth N] [--home BASE]\n"
+        "                       the archive tree as the browser shows it\n"
         "  demo-archive DIR [--seed N]\n"
         "                       writes the demo archive into DIR (new or empty)\n",
         out);
@@ -46,6 +49,9 @@ int main(int argc, char** argv) {
     }
     if (command == "zamer") {
         return velmar::cli::RunZamerCommand(std::span<const std::string_view>(args).subspan(1));
+    }
+    if (command == "archive") {
+        return velmar::cli::RunArchiveCommand(std::span<const std::string_view>(args).subspan(1));
     }
     if (command == "demo-archive") {
         return velmar::cli::RunDemoArchiveCommand(std::span<const std::string_view>(args).subspan(1));
