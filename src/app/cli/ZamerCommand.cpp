@@ -10,6 +10,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <functional>
 #include <ctime>
 #include <filesystem>
 #include <optional>
@@ -19,6 +21,10 @@
 #include <vector>
 
 #include "Commands.hpp"
+#include "analysis/ChannelConversion.hpp"
+#include "analysis/TransformTable.hpp"
+#include "archive/NaprPreobrDBLevel.hpp"
+#include "common/ProgramContext.hpp"
 #include "archive/ZamerFile.hpp"
 #include "common/AtomicFile.hpp"
 #include "common/Codepage.hpp"
@@ -49,6 +55,11 @@ void PrintZamerUsage(std::FILE* out) {
         "usage:\n"
         "  velmar-cli zamer info FILE\n"
         "  velmar-cli zamer export FILE --channel N [--csv|--json]\n"
+        "        [--kind K --quantity Q] [--window hamming|hann|rect] [--t1 S --t2 S --f1 HZ --f2 HZ --df HZ]\n"
+        "        [--bands octave|half|third|RATIO] [--home BASE]\n"
+        "      kinds and quantities by code or three-letter code (Sig, Spc, Spf, Spo, Gar, Kep, Pwb, Env;\n"
+        "      Acc, Vel, Dis, ...); the conversion table is BASE/INI/PREOBR.INI or the shipped one\n"
+        "  velmar-cli zamer rms FILE --channel N [--calibration] [--home BASE]\n"
         "  velmar-cli zamer import-csv OUT --kind K --quantity Q --step S [--first-x X] DATA.csv...\n",
         out);
 }
@@ -366,13 +377,78 @@ bool IsSpectrumKind(std::uint32_t kind) {
     return kind == 4 || kind == 8 || kind == 16 || kind == 32;
 }
 
-int Export(const Arguments& args) {
-    if (args.plain.size() != 1 || !args.Has("--channel")) {
-        throw UsageError("zamer export takes FILE --channel N");
+// The columns of one exported series: abscissa, value, and for pairs the phase, for harmonics phase and area.
+struct ExportTable {
+    const char* header = "x,y";
+    std::size_t points = 0;
+    std::function<void(std::size_t, std::vector<double>&)> row;
+};
+
+void WriteTable(const ExportTable& t, int channel, bool json) {
+    std::string out;
+    std::vector<double> row;
+    if (json) {
+        JsonWriter w;
+        w.BeginObject();
+        w.Field("channel", channel);
+        w.Field("columns", t.header);
+        w.Key("points");
+        w.BeginArray();
+        for (std::size_t i = 0; i < t.points; ++i) {
+            row.clear();
+            t.row(i, row);
+            w.BeginArray(true);
+            for (double v : row) {
+                w.Number(v);
+            }
+            w.EndArray();
+        }
+        w.EndArray();
+        w.EndObject();
+        out = w.Text() + "\n";
+    } else {
+        out = std::string(t.header) + "\n";
+        for (std::size_t i = 0; i < t.points; ++i) {
+            row.clear();
+            t.row(i, row);
+            for (std::size_t j = 0; j < row.size(); ++j) {
+                if (j) {
+                    out += ',';
+                }
+                out += Real(row[j]);
+            }
+            out += '\n';
+        }
     }
-    if (args.Has("--csv") && args.Has("--json")) {
-        throw UsageError("--csv or --json, not both");
+    std::fwrite(out.data(), 1, out.size(), stdout);
+}
+
+// The conversion table: the base directory's INI/ when one is given or set, else the shipped one.
+analysis::TransformEngine LoadEngine(const Arguments& args) {
+    fs::path iniDir;
+    if (const auto home = args.Get("--home")) {
+        iniDir = fs::path(std::string(*home)) / "INI";
+    } else if (const char* env = std::getenv("VELMAR_HOME"); env && *env) {
+        iniDir = fs::path(env) / "INI";
+    } else {
+        std::error_code ec;
+        const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+        iniDir = common::ResourceDirectory(exe.parent_path()) / "ini";
     }
+    analysis::TransformTable table;
+    const analysis::TransformTableFile file = analysis::LoadTransformTable(table, iniDir);
+    if (!file.found) {
+        throw CommandError(file.path.string() + ": no conversion table");
+    }
+    return analysis::TransformEngine(table);
+}
+
+struct LoadedChannel {
+    TChannelRecord record;
+    std::vector<double> values;
+};
+
+LoadedChannel LoadChannel(const Arguments& args) {
     const int k = static_cast<int>(ParseCount("--channel", *args.Get("--channel"), 1, 65535));
     TZamerFile file = TZamerFile::OpenFile(fs::path(args.plain[0]));
     const TChannelRecord c = file.GetChannel(k);
@@ -382,51 +458,144 @@ int Export(const Arguments& args) {
     if (!c.IsInUse()) {
         throw CommandError("channel " + std::to_string(k) + " is not in use");
     }
-    const auto values = file.ReadChannelData(k);
+    auto values = file.ReadChannelData(k);
     if (!values) {
         throw CommandError("the data of channel " + std::to_string(k) + " cannot be read");
     }
+    return {c, std::move(*values)};
+}
+
+bool WantsConversion(const Arguments& args) {
+    for (std::string_view o : {"--kind", "--quantity", "--window", "--t1", "--t2", "--f1", "--f2", "--df", "--bands"}) {
+        if (args.Has(o)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+double RealOption(const Arguments& args, std::string_view option) {
+    const auto v = ParseNumber(*args.Get(option));
+    if (!v) {
+        throw UsageError(std::string(option) + " takes a number");
+    }
+    return *v;
+}
+
+int ExportConverted(const Arguments& args, const LoadedChannel& ch, int k) {
+    analysis::ChannelConversionOptions o;
+    if (const auto v = args.Get("--kind")) {
+        const auto code = analysis::ParseKindCode(*v);
+        if (!code) {
+            throw UsageError("unknown kind '" + std::string(*v) + "'");
+        }
+        o.kind = *code;
+    }
+    if (const auto v = args.Get("--quantity")) {
+        const auto code = analysis::ParseQuantityCode(*v);
+        if (!code) {
+            throw UsageError("unknown quantity '" + std::string(*v) + "'");
+        }
+        o.quantity = *code;
+    }
+    if (const auto v = args.Get("--window")) {
+        const auto w = analysis::ParseWindowName(*v);
+        if (!w) {
+            throw UsageError("unknown window '" + std::string(*v) + "'");
+        }
+        o.window = *w;
+    }
+    if (const auto v = args.Get("--bands")) {
+        o.bands = analysis::ParseBandChoice(*v);
+        if (!o.bands) {
+            throw UsageError("--bands takes octave, half, third or a ratio above 1");
+        }
+    }
+    if (args.Has("--t1")) o.beginTime = RealOption(args, "--t1");
+    if (args.Has("--t2")) o.endTime = RealOption(args, "--t2");
+    if (args.Has("--f1")) o.beginFreq = RealOption(args, "--f1");
+    if (args.Has("--f2")) o.endFreq = RealOption(args, "--f2");
+    if (args.Has("--df")) o.stepFreq = RealOption(args, "--df");
+
+    const analysis::TransformEngine engine = LoadEngine(args);
+    const archive::TDataHeader header =
+        archive::HeaderFromChannel(ch.record, static_cast<std::int64_t>(ch.values.size() * sizeof(double)));
+    const analysis::ChannelConversion result = analysis::ConvertChannel(engine, header, ch.values, o);
+    if (result.status != analysis::ConvertStatus::kConverted) {
+        throw CommandError("channel " + std::to_string(k) + " does not convert: " +
+                           std::string(analysis::ConvertStatusToken(result.status)));
+    }
+    const analysis::Series& s = result.series;
+    ExportTable t;
+    t.points = s.Count();
+    if (!s.x.empty()) {
+        t.header = "x,y,phase,area";
+        t.row = [&s](std::size_t i, std::vector<double>& r) {
+            r = {s.x[i], s.y[i], i < s.phase.size() ? s.phase[i] + s.phaseShift2 : 0.0,
+                 i < s.fourth.size() ? s.fourth[i] : 0.0};
+        };
+    } else if (!s.phase.empty()) {
+        t.header = "x,y,phase";
+        t.row = [&s](std::size_t i, std::vector<double>& r) {
+            r = {s.xStart + static_cast<double>(i) * s.xStep, s.y[i], s.phase[i] + s.phaseShift2};
+        };
+    } else {
+        t.row = [&s](std::size_t i, std::vector<double>& r) {
+            r = {s.xStart + static_cast<double>(i) * s.xStep, s.y[i]};
+        };
+    }
+    WriteTable(t, k, args.Has("--json"));
+    return kExitOk;
+}
+
+int Export(const Arguments& args) {
+    if (args.plain.size() != 1 || !args.Has("--channel")) {
+        throw UsageError("zamer export takes FILE --channel N");
+    }
+    if (args.Has("--csv") && args.Has("--json")) {
+        throw UsageError("--csv or --json, not both");
+    }
+    const int k = static_cast<int>(ParseCount("--channel", *args.Get("--channel"), 1, 65535));
+    const LoadedChannel ch = LoadChannel(args);
+    if (WantsConversion(args)) {
+        return ExportConverted(args, ch, k);
+    }
+    const TChannelRecord& c = ch.record;
+    const std::vector<double>& v = ch.values;
 
     // Columns per point: harmonics carry four values each; pair-flagged spectra a value and a phase.
     const bool harmonics = archive::CodingOf(c) == ChannelCoding::Harmonics;
     const bool pairs = !harmonics && IsSpectrumKind(c.kind) && c.HasPairFlag();
     const std::size_t width = harmonics ? 4 : pairs ? 2 : 1;
-    const std::size_t points = values->size() / width;
-    const auto x = [&](std::size_t i) {
-        return harmonics ? (*values)[4 * i] : c.firstX + double(i) * c.step;
+    ExportTable t;
+    t.header = harmonics ? "x,y,phase,area" : pairs ? "x,y,phase" : "x,y";
+    t.points = v.size() / width;
+    t.row = [&](std::size_t i, std::vector<double>& r) {
+        r.push_back(harmonics ? v[4 * i] : c.firstX + double(i) * c.step);
+        for (std::size_t j = harmonics ? 1 : 0; j < width; ++j) {
+            r.push_back(v[width * i + j]);
+        }
     };
+    WriteTable(t, k, args.Has("--json"));
+    return kExitOk;
+}
 
-    std::string out;
-    if (args.Has("--json")) {
-        JsonWriter json;
-        json.BeginObject();
-        json.Field("channel", k);
-        json.Field("columns", harmonics ? "x,y,phase,area" : pairs ? "x,y,phase" : "x,y");
-        json.Key("points");
-        json.BeginArray();
-        for (std::size_t i = 0; i < points; ++i) {
-            json.BeginArray(true);
-            json.Number(x(i));
-            for (std::size_t j = harmonics ? 1 : 0; j < width; ++j) {
-                json.Number((*values)[width * i + j]);
-            }
-            json.EndArray();
-        }
-        json.EndArray();
-        json.EndObject();
-        out = json.Text() + "\n";
-    } else {
-        out = harmonics ? "x,y,phase,area\n" : pairs ? "x,y,phase\n" : "x,y\n";
-        for (std::size_t i = 0; i < points; ++i) {
-            out += Real(x(i));
-            for (std::size_t j = harmonics ? 1 : 0; j < width; ++j) {
-                out += ',';
-                out += Real((*values)[width * i + j]);
-            }
-            out += '\n';
-        }
+// ---- rms ----
+
+int Rms(const Arguments& args) {
+    if (args.plain.size() != 1 || !args.Has("--channel")) {
+        throw UsageError("zamer rms takes FILE --channel N");
     }
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    const int k = static_cast<int>(ParseCount("--channel", *args.Get("--channel"), 1, 65535));
+    const LoadedChannel ch = LoadChannel(args);
+    const analysis::TransformEngine engine = LoadEngine(args);
+    const archive::TDataHeader header =
+        archive::HeaderFromChannel(ch.record, static_cast<std::int64_t>(ch.values.size() * sizeof(double)));
+    const auto rms = analysis::ChannelRms(engine, header, ch.values, args.Has("--calibration"));
+    if (!rms) {
+        throw CommandError("channel " + std::to_string(k) + " has no velocity spectrum");
+    }
+    std::printf("%s\n", Real(*rms).c_str());
     return kExitOk;
 }
 
@@ -661,11 +830,20 @@ int RunZamerCommand(std::span<const std::string_view> args) {
             return Info(a);
         }
         if (command == "export") {
-            constexpr std::string_view kWithValue[] = {"--channel"};
+            constexpr std::string_view kWithValue[] = {"--channel", "--kind", "--quantity", "--window",
+                                                       "--t1", "--t2", "--f1", "--f2", "--df", "--bands",
+                                                       "--home"};
             constexpr std::string_view kFlags[] = {"--csv", "--json"};
             const Arguments a = SplitArguments(rest, kWithValue, kFlags);
             fileName = a.plain.empty() ? "" : std::string(a.plain[0]);
             return Export(a);
+        }
+        if (command == "rms") {
+            constexpr std::string_view kWithValue[] = {"--channel", "--home"};
+            constexpr std::string_view kFlags[] = {"--calibration"};
+            const Arguments a = SplitArguments(rest, kWithValue, kFlags);
+            fileName = a.plain.empty() ? "" : std::string(a.plain[0]);
+            return Rms(a);
         }
         if (command == "import-csv") {
             constexpr std::string_view kWithValue[] = {"--kind", "--quantity", "--step", "--first-x"};
