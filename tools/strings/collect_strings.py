@@ -77,6 +77,7 @@ PREFERRED_TEXT = {
 # Texts of this program's own, for messages the description has no text for. Their ids are free there.
 OWN_TEXTS = {
     120: "Недопустимое имя директория !",
+    121: "Файл %s не найден !",
 }
 
 # Ids the description names without giving their text, so the table leaves them out (LoadText gives ""):
