@@ -1,7 +1,11 @@
 #include "archive/AgregatDBLevel.hpp"
 
 #include <algorithm>
+#include <array>
+#include <optional>
+#include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "archive/ArchiveDialogs.hpp"
 #include "archive/AttachedFileNodes.hpp"
@@ -57,6 +61,48 @@ constexpr const char* kDefaultDateLastRepair = "01.01.97";
 
 bool IsMeasurement(const TDBLevel& node) {
     return node.GetLevelNumber() == kLevelMeasurement && node.GetLevelKind() == kLevelKindPlain;
+}
+
+// What common::GlobNoCase(dir, pattern, EntryType::File) gives for each of the patterns, from one pass over
+// the directory: a machine may hold thousands of measurements, and a second pass for its run-up files was a
+// noticeable part of expanding it.
+template <std::size_t N>
+std::array<std::vector<fs::path>, N> GlobFilesNoCase(const fs::path& dir,
+                                                     const std::array<std::string_view, N>& patterns) {
+    struct Found {
+        std::string key;
+        std::string name;
+        fs::path path;
+    };
+    std::array<std::vector<Found>, N> found;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        std::optional<bool> regular;
+        for (std::size_t i = 0; i < N; ++i) {
+            if (!common::MatchesGlobNoCase(name, patterns[i])) {
+                continue;
+            }
+            if (!regular) {
+                std::error_code typeError;
+                regular = it->is_regular_file(typeError);  // a link counts as what it points to
+            }
+            if (*regular) {
+                found[i].push_back({common::UpperCase(name), name, it->path()});
+            }
+        }
+    }
+    std::array<std::vector<fs::path>, N> paths;
+    for (std::size_t i = 0; i < N; ++i) {
+        std::sort(found[i].begin(), found[i].end(), [](const Found& a, const Found& b) {
+            return a.key != b.key ? a.key < b.key : a.name < b.name;
+        });
+        paths[i].reserve(found[i].size());
+        for (Found& f : found[i]) {
+            paths[i].push_back(std::move(f.path));
+        }
+    }
+    return paths;
 }
 
 }  // namespace
@@ -132,10 +178,13 @@ TAgregatDBLevel::TAgregatDBLevel(ArchiveContext& context, TDBLevel* parent, kind
 void TAgregatDBLevel::LoadChildren() {
     TFileDBLevel::LoadChildren();
     ArchiveContext& context = Context();
+    auto [measurementFiles, runUpFiles] =
+        GlobFilesNoCase<2>(GetPath(), {std::string_view("M*.*"), std::string_view("*.VIB")});
     std::vector<NodePtr> measurements;
-    for (const fs::path& file : common::GlobNoCase(GetPath(), "M*.*", common::EntryType::File)) {
+    measurements.reserve(measurementFiles.size());
+    for (fs::path& file : measurementFiles) {
         try {
-            measurements.push_back(MakeNode<TZamerDBLevel>(context, this, file));
+            measurements.push_back(MakeNode<TZamerDBLevel>(context, this, std::move(file)));
         } catch (const std::runtime_error&) {
             // Not a measurement file, or one that cannot be read: left out.
         }
@@ -150,7 +199,7 @@ void TAgregatDBLevel::LoadChildren() {
         AddChild(std::move(measurement));
     }
     RecomputeState();
-    for (const fs::path& file : common::GlobNoCase(GetPath(), "*.VIB", common::EntryType::File)) {
+    for (const fs::path& file : runUpFiles) {
         kinds::AddChildSkippingFailures(*this, [&] { return CreateRunUpNode(*this, file); });
     }
 }

@@ -61,8 +61,8 @@ struct TZamerDBLevel::Contents {
 };
 
 TZamerDBLevel::Contents TZamerDBLevel::ReadContents(const fs::path& path) {
+    // Everything needed here was read when the file opened; no further access to the file is made.
     TZamerFile file = TZamerFile::OpenFile(path);
-    file.Hold();
     Contents contents;
     const ZamerHeader header = file.GetHeader();
     contents.moment = MomentOf(header);
@@ -78,16 +78,16 @@ TZamerDBLevel::Contents TZamerDBLevel::ReadContents(const fs::path& path) {
     contents.markers = std::min<int>(description.markerChannelCount, description.channelCount);
     // Stored as 16 bits; "not set" (-1) reads back as 65535.
     contents.state = static_cast<std::int16_t>(description.state);
-    file.Release();
     return contents;
 }
 
-TZamerDBLevel::TZamerDBLevel(ArchiveContext& context, TDBLevel* parent, const fs::path& file)
-    : TZamerDBLevel(context, parent, file, ReadContents(file)) {}
+// The path is only bound here, not moved, so it is still there for ReadContents whatever the order in which
+// the arguments are taken; it moves on into the node once the file has been read.
+TZamerDBLevel::TZamerDBLevel(ArchiveContext& context, TDBLevel* parent, fs::path file)
+    : TZamerDBLevel(context, parent, std::move(file), ReadContents(file)) {}
 
-TZamerDBLevel::TZamerDBLevel(ArchiveContext& context, TDBLevel* parent, const fs::path& file,
-                             Contents contents)
-    : TDateTimeDBLevel(context, parent, file, contents.name),
+TZamerDBLevel::TZamerDBLevel(ArchiveContext& context, TDBLevel* parent, fs::path&& file, Contents contents)
+    : TDateTimeDBLevel(context, parent, std::move(file), contents.name),
       version_(contents.version),
       regularChannels_(contents.channels - contents.markers),
       markerChannels_(contents.markers),

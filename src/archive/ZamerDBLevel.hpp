@@ -28,7 +28,7 @@ class TZamerDBLevel : public TDateTimeDBLevel {
 
     // Reads the file's header, parameters and description. Raises EFailOpenFile when the file is not a
     // measurement file or cannot be read. Enabled only for a writable file of the current version.
-    TZamerDBLevel(ArchiveContext& context, TDBLevel* parent, const std::filesystem::path& file);
+    TZamerDBLevel(ArchiveContext& context, TDBLevel* parent, std::filesystem::path file);
 
     int Version() const noexcept { return version_; }
     // Channels minus marker channels; a marker count larger than the file's channels is cut to them.
@@ -76,8 +76,7 @@ class TZamerDBLevel : public TDateTimeDBLevel {
 
   private:
     struct Contents;
-    TZamerDBLevel(ArchiveContext& context, TDBLevel* parent, const std::filesystem::path& file,
-                  Contents contents);
+    TZamerDBLevel(ArchiveContext& context, TDBLevel* parent, std::filesystem::path&& file, Contents contents);
     static Contents ReadContents(const std::filesystem::path& file);
 
     int version_ = 301;

@@ -62,6 +62,17 @@ constexpr std::uint64_t kRecords301 = 1260;  // channel record k at 1260 + 245 (
 constexpr std::uint64_t kRecords300 = 1213;  // channel record k at 1213 + 223 (k - 1)
 constexpr std::uint64_t kRecordSize300 = 223;
 
+// The signature, header, parameters, technological parameters and description, which OpenFile reads in one
+// go: bytes 0 .. 960 hold them in either layout, and any file that passes the size check is that long.
+constexpr std::size_t kLeadingBytes = 960;
+static_assert(kOffsets301[4] + kSizes301[4] == kLeadingBytes);
+static_assert(kOffsets300[4] + kSizes300[4] <= kLeadingBytes);
+static_assert(kLeadingBytes <= kRecords300 && kLeadingBytes <= kRecords301);
+// The largest fixed block, for the buffer a single block is read into.
+constexpr std::size_t kLargestFixed = 500;
+static_assert(*std::max_element(kSizes301.begin(), kSizes301.end()) == kLargestFixed);
+static_assert(*std::max_element(kSizes300.begin(), kSizes300.end()) <= kLargestFixed);
+
 // Conversion goes through a fixed buffer of this many int16 values, so that signals of any length need no
 // memory per point.
 constexpr std::size_t kChunkValues = 8000;
@@ -442,6 +453,54 @@ class WriteScope {
     TZamerFile& file_;
 };
 
+// Takes the non-blocking flag off a handle; false when it was not set or cannot be taken off.
+bool MakeBlocking(int fd) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    return flags >= 0 && (flags & O_NONBLOCK) != 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
+}
+
+// Reads from `offset` until `bytes` is full or the file ends: the number of bytes read, or -1 on an error.
+std::int64_t ReadUpTo(int fd, std::uint64_t offset, std::span<std::uint8_t> bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        // The handle OpenFile leaves keeps its non-blocking flag, which reads of a regular file ignore. A
+        // file system that honours it gets a handle that waits, once, rather than a failed read.
+        if (n < 0 && errno == EAGAIN && MakeBlocking(fd)) {
+            continue;
+        }
+        if (n < 0) {
+            return -1;
+        }
+        if (n == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return static_cast<std::int64_t>(done);
+}
+
+// A reading handle on what `path` names, which may be anything. It is opened without waiting, so that a FIFO
+// or a device under a measurement's name is turned away by the type check after it instead of stalling the
+// listing of a machine.
+int OpenForReading(const fs::path& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0 && errno == EWOULDBLOCK) {
+        // Someone holds a lease on the file, so it is a regular one: wait for the lease as any reader does.
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    }
+    if (fd < 0) {
+        const int error = errno;
+        const bool missing = error == ENOENT || error == ENOTDIR || error == ELOOP || error == ENAMETOOLONG;
+        throw EFailOpenFile(missing ? kNoFile : kCantOpen);
+    }
+    return fd;
+}
+
 bool ValidId(int id) {
     return id != 0 && id >= std::numeric_limits<std::int16_t>::min() &&
            id <= std::numeric_limits<std::int16_t>::max();
@@ -735,42 +794,59 @@ void TZamerFile::Reset() noexcept {
 }
 
 TZamerFile TZamerFile::OpenFile(const fs::path& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        throw EFailOpenFile(kNoFile);
-    }
     TZamerFile file;
     file.path_ = path;
-    file.readOnly_ = common::IsReadOnly(path);
-    {
-        ReadScope scope(file);
-        ZamerSignature signature{};
-        if (!file.ReadAt(0, signature)) {
-            throw EFailOpenFile(kWrongVersion);
-        }
-        if (signature == kSignature301) {
-            file.version_ = kVersion301;
-        } else if (signature == kSignature300) {
-            file.version_ = kVersion300;
-        } else {
-            throw EFailOpenFile(kWrongVersion);
-        }
-        file.signature_ = signature;
-        file.loaded_[kSignatureBlock] = true;
+    // From here on the object owns the handle and closes it on every way out.
+    file.fd_ = OpenForReading(path);
+    struct stat info {};
+    if (::fstat(file.fd_, &info) != 0) {
+        throw EFailOpenFile(kCantOpen);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        throw EFailOpenFile(kNoFile);
+    }
+    file.readOnly_ = (info.st_mode & S_IWUSR) == 0;
+    const auto size = static_cast<std::uint64_t>(info.st_size);
 
-        // A file cut short or claiming more channels than it holds is refused here, before anything trusts
-        // its offsets.
-        const bool old = file.version_ == kVersion300;
-        const std::uint64_t records = old ? kRecords300 : kRecords301;
-        const std::uint64_t recordSize = old ? kRecordSize300 : TChannelRecord::kSize;
-        const std::uint64_t size = file.FileSize();
-        if (size < records) {
-            throw EFailOpenFile(kDamaged);
-        }
-        file.LoadFixed(kDescriptionBlock);
-        if ((size - records) / recordSize < file.description_.channelCount) {
-            throw EFailOpenFile(kDamaged);
-        }
+    std::array<std::uint8_t, kLeadingBytes> buffer;
+    const std::int64_t got =
+        ReadUpTo(file.fd_, 0, std::span(buffer).first(std::min<std::uint64_t>(size, kLeadingBytes)));
+    if (got < 0) {
+        throw EFailOpenFile(kCantRead);
+    }
+    const auto bytes = std::span<const std::uint8_t>(buffer).first(static_cast<std::size_t>(got));
+    ZamerSignature signature{};
+    if (bytes.size() < signature.size()) {
+        throw EFailOpenFile(kWrongVersion);
+    }
+    std::copy_n(bytes.begin(), signature.size(), signature.begin());
+    if (signature == kSignature301) {
+        file.version_ = kVersion301;
+    } else if (signature == kSignature300) {
+        file.version_ = kVersion300;
+    } else {
+        throw EFailOpenFile(kWrongVersion);
+    }
+
+    // A file cut short or claiming more channels than it holds is refused here, before anything trusts its
+    // offsets. A read that came back shorter than the size just seen means the file shrank meanwhile: it is
+    // refused the same way, so a partial read never reaches the cache.
+    const bool old = file.version_ == kVersion300;
+    const std::uint64_t records = old ? kRecords300 : kRecords301;
+    const std::uint64_t recordSize = old ? kRecordSize300 : TChannelRecord::kSize;
+    if (size < records || bytes.size() < kLeadingBytes) {
+        throw EFailOpenFile(kDamaged);
+    }
+    const auto& offsets = old ? kOffsets300 : kOffsets301;
+    const auto& sizes = old ? kSizes300 : kSizes301;
+    for (const Fixed block : {kSignatureBlock, kHeaderBlock, kParamsBlock, kTechBlock, kDescriptionBlock}) {
+        file.DecodeFixed(block, bytes.subspan(offsets[block], sizes[block]));
+    }
+    if ((size - records) / recordSize < file.description_.channelCount) {
+        throw EFailOpenFile(kDamaged);
+    }
+    for (const Fixed block : {kSignatureBlock, kHeaderBlock, kParamsBlock, kTechBlock, kDescriptionBlock}) {
+        file.loaded_[block] = true;
     }
     return file;
 }
@@ -820,9 +896,12 @@ TZamerFile TZamerFile::CreateNewMeasurement(const fs::path& dir, int channelCoun
 
 void TZamerFile::OpenRead() {
     if (openCount_ == 0) {
-        fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        // A handle left by OpenFile is taken over as it is.
         if (fd_ < 0) {
-            throw EFailOpenFile(kCantOpen);
+            fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+            if (fd_ < 0) {
+                throw EFailOpenFile(kCantOpen);
+            }
         }
         writable_ = false;
     }
@@ -885,19 +964,8 @@ void TZamerFile::RefuseOldVersion() const {
 
 bool TZamerFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> bytes) {
     ReadScope scope(*this);
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n =
-            ::pread(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;  // an error, or the file ends early
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    // An error or a file that ends early both fail.
+    return ReadUpTo(fd_, offset, bytes) == static_cast<std::int64_t>(bytes.size());
 }
 
 void TZamerFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
@@ -955,22 +1023,28 @@ void TZamerFile::LoadFixed(Fixed block) {
         return;
     }
     const bool old = version_ == kVersion300;
-    std::vector<std::uint8_t> bytes(old ? kSizes300[block] : kSizes301[block]);
+    std::array<std::uint8_t, kLargestFixed> buffer;
+    const auto bytes = std::span(buffer).first(old ? kSizes300[block] : kSizes301[block]);
     if (!ReadAt(old ? kOffsets300[block] : kOffsets301[block], bytes)) {
         throw EFailOpenFile(kCantRead);
     }
+    DecodeFixed(block, bytes);
+    loaded_[block] = true;
+}
+
+void TZamerFile::DecodeFixed(Fixed block, std::span<const std::uint8_t> bytes) {
+    const bool old = version_ == kVersion300;
     switch (block) {
         case kSignatureBlock:
-            std::copy(bytes.begin(), bytes.end(), signature_.begin());
+            std::copy_n(bytes.begin(), signature_.size(), signature_.begin());
             break;
         case kHeaderBlock:
-            header_ = old ? DecodeHeader300(bytes)
-                          : ZamerHeader::Decode(std::span<const std::uint8_t, ZamerHeader::kSize>(bytes));
+            header_ = old ? DecodeHeader300(bytes) : ZamerHeader::Decode(bytes.first<ZamerHeader::kSize>());
             break;
         case kParamsBlock:
-            params_ = old ? DecodeParams300(bytes)
-                          : common::MeasurementParams::Decode(
-                                std::span<const std::uint8_t, common::MeasurementParams::kSize>(bytes));
+            params_ =
+                old ? DecodeParams300(bytes)
+                    : common::MeasurementParams::Decode(bytes.first<common::MeasurementParams::kSize>());
             break;
         case kTechBlock:
             if (old) {
@@ -984,15 +1058,13 @@ void TZamerFile::LoadFixed(Fixed block) {
             }
             break;
         case kDescriptionBlock:
-            description_ =
-                old ? DecodeDescription300(bytes)
-                    : ZamerDescription::Decode(std::span<const std::uint8_t, ZamerDescription::kSize>(bytes));
+            description_ = old ? DecodeDescription300(bytes)
+                               : ZamerDescription::Decode(bytes.first<ZamerDescription::kSize>());
             break;
         case kDirectoryBlock:
             directory_ = DecodeDirectory(bytes);
             break;
     }
-    loaded_[block] = true;
 }
 
 void TZamerFile::EncodeFixed(Fixed block, std::vector<std::uint8_t>& out) const {

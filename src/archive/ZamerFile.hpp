@@ -183,7 +183,13 @@ class TZamerFile {
     static constexpr int kMaxSteps = 32767;
 
     // Opens an existing file: checks the signature and that the fixed blocks and every channel record are
-    // there. Raises EFailOpenFile ("No file", "Wrong file version", "Damaged file", "Can't open a file").
+    // there. Raises EFailOpenFile ("No file", "Wrong file version", "Damaged file", "Can't open a file",
+    // "Can't read a file").
+    //
+    // The signature, header, parameters, technological parameters and description are read here, in one
+    // read, and served from the cache afterwards; the block directory is read when first needed. The
+    // handle used for that read stays open for the first Hold or operation that follows, which takes it
+    // over instead of opening the file again; the object closes it when it goes without one.
     static TZamerFile OpenFile(const std::filesystem::path& path);
 
     // Creates a new version 301 file with `channelCount` empty channel records, the header's text the path
@@ -315,6 +321,8 @@ class TZamerFile {
     void Reset() noexcept;
 
     void LoadFixed(Fixed block);
+    // `bytes` holds exactly the block in the layout of the file's version.
+    void DecodeFixed(Fixed block, std::span<const std::uint8_t> bytes);
     void EncodeFixed(Fixed block, std::vector<std::uint8_t>& out) const;
     void WriteFixedBytes(Fixed block, std::span<const std::uint8_t> bytes);
     void WriteFixed(Fixed block);
@@ -341,6 +349,8 @@ class TZamerFile {
         const std::function<void(std::uint64_t offset, TChannelRecord& record)>& writeData);
 
     std::filesystem::path path_;
+    // Open while openCount_ > 0; with openCount_ == 0 it is either -1 or the read-only handle OpenFile left
+    // for the next opening to take over.
     int fd_ = -1;
     int openCount_ = 0;
     bool writable_ = false;

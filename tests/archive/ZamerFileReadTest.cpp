@@ -78,6 +78,43 @@ TEST_P(ZamerFileLayoutTest, OpenFile_readsEveryFixedBlock) {
     EXPECT_EQ(file.ChannelCount(), d.channelCount);
 }
 
+// The five blocks before the directory come from the one read at opening, so bytes spoilt on disk afterwards
+// change nothing; the directory is read only when first needed, and so from the disk as it is then.
+TEST_P(ZamerFileLayoutTest, OpenFile_servesTheLeadingBlocksFromTheOpeningRead) {
+    const std::string name = GetParam();
+    const bool old = name == "v300_full";
+    TempDir dir;
+    const std::filesystem::path path = CopyFixture(dir, name);
+    TZamerFile file = TZamerFile::OpenFile(path);
+
+    auto bytes = FileBytes(path);
+    const auto directoryAt = static_cast<std::ptrdiff_t>(old ? 913 : 960);
+    std::fill(bytes.begin(), bytes.begin() + directoryAt, std::uint8_t{0xEE});
+    std::fill(bytes.begin() + directoryAt, bytes.begin() + directoryAt + 300, std::uint8_t{0});
+    PutBytes(path, bytes);
+
+    const ZamerSignature signature = file.GetSignature();
+    EXPECT_EQ(std::string(signature.begin(), signature.end()),
+              old ? std::string("QX300\0", 6) : std::string("QX301\0", 6));
+    const ZamerHeader header = file.GetHeader();
+    EXPECT_EQ(header.Text(), X().Text(name + ".header.text"));
+    EXPECT_EQ((std::vector<double>{double(header.year), double(header.month), double(header.day),
+                                   double(header.hour), double(header.minute), double(header.second)}),
+              X().Numbers(name + ".header.date"));
+    EXPECT_EQ(ParamsFields(file.GetParams()), X().Numbers(name + ".params"));
+    EXPECT_EQ(UsedTechParams(file.GetTechParams()), X().Numbers(name + ".tech"));
+    const ZamerDescription d = file.GetDescription();
+    EXPECT_EQ((std::vector<double>{double(d.channelCount), double(d.markerChannelCount), double(d.state),
+                                   double(d.carriedWord1), double(d.carriedWord2)}),
+              X().Numbers(name + ".description"));
+    EXPECT_EQ(d.Comment(), X().Text(name + ".description.comment"));
+    EXPECT_EQ(Raw(d.carriedText1), X().Hex(name + ".description.carried_text1"));
+    EXPECT_EQ(Raw(d.carriedText2), X().Hex(name + ".description.carried_text2"));
+
+    EXPECT_EQ(file.GetDirectory(), ZamerDirectory{}) << "the directory as the disk holds it now: empty";
+    EXPECT_EQ(file.BlockLength(6), -1);
+}
+
 TEST_P(ZamerFileLayoutTest, GetChannel_readsEveryRecordAndNothingOutsideTheRange) {
     const std::string name = GetParam();
     TZamerFile file = TZamerFile::OpenFile(ZamerFixture(name));

@@ -5,8 +5,13 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <functional>
+#include <thread>
 
 #include "ZamerFixtures.hpp"
 #include "archive/ZamerFile.hpp"
@@ -53,8 +58,8 @@ std::vector<Damage> Damages() {
     const auto ch1 = X().Numbers("v301_full.ch1.record");
     const auto ch1Offset = static_cast<std::size_t>(ch1[19]);
 
-    // Cut at every fixed block boundary and after each channel record but the last.
-    for (const std::size_t at : {0, 3, 6, 99, 171, 671, 960, 1259}) {
+    // Cut at every fixed block boundary, inside the blocks, and after each channel record but the last.
+    for (const std::size_t at : {0, 3, 5, 6, 50, 99, 171, 500, 671, 959, 960, 961, 1100, 1259}) {
         cases.push_back(
             {"cut in the fixed blocks", "v301_full", [at](Bytes& b) { Truncate(b, at); }, Fails::Open});
     }
@@ -98,7 +103,7 @@ std::vector<Damage> Damages() {
                      [](Bytes& b) { PokeLittle<std::uint16_t>(b, 671, 0xFFFF); }, Fails::Open});
 
     // The older layout.
-    for (const std::size_t at : {5, 95, 227, 627, 913, 1212, 1213 + 223, 1213 + 2 * 223 + 100}) {
+    for (const std::size_t at : {5, 95, 227, 600, 627, 912, 913, 1212, 1213 + 223, 1213 + 2 * 223 + 100}) {
         cases.push_back(
             {"old layout cut short", "v300_full", [at](Bytes& b) { Truncate(b, at); }, Fails::Open});
     }
@@ -166,22 +171,137 @@ TEST(ZamerFileSafetyTest, DamagedFiles_areReportedAndLeftUnchanged) {
     }
 }
 
+// The message OpenFile raises for `path`, or "" when it opens.
+std::string OpenFailure(const fs::path& path) {
+    try {
+        TZamerFile::OpenFile(path);
+    } catch (const EFailOpenFile& e) {
+        return e.what();
+    }
+    return {};
+}
+
 TEST(ZamerFileSafetyTest, OpenFile_missingFileAndDirectoryAreNoFile) {
     TempDir dir;
-    try {
-        TZamerFile::OpenFile(dir / "M3240115.001");
-        FAIL();
-    } catch (const EFailOpenFile& e) {
-        EXPECT_STREQ(e.what(), "No file");
-    }
+    EXPECT_EQ(OpenFailure(dir / "M3240115.001"), "No file");
     EXPECT_THROW(TZamerFile::OpenFile(dir.path()), EFailOpenFile);
-    try {
-        PutBytes(dir / "bad.zmr", Bytes(2000, 'Q'));
-        TZamerFile::OpenFile(dir / "bad.zmr");
-        FAIL();
-    } catch (const EFailOpenFile& e) {
-        EXPECT_STREQ(e.what(), "Wrong file version");
+    PutBytes(dir / "bad.zmr", Bytes(2000, 'Q'));
+    EXPECT_EQ(OpenFailure(dir / "bad.zmr"), "Wrong file version");
+
+    // Whatever the path names when it names no regular file.
+    const fs::path good = CopyFixture(dir, "v301_full");
+    fs::create_symlink("loop", dir / "loop");
+    const struct {
+        const char* name;
+        fs::path path;
+    } cases[] = {
+        {"a directory", dir.path()},
+        {"a path through a file", good / "M3240115.001"},
+        {"a link to itself", dir / "loop"},
+        {"a device", "/dev/null"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(OpenFailure(c.path), "No file") << c.name;
     }
+}
+
+// A FIFO has no writer here, so opening it the way a reader waits for one would never return. The opening
+// runs in a child process that is killed when it does not answer in time.
+TEST(ZamerFileSafetyTest, OpenFile_turnsAwayAFifoWithoutWaitingForAWriter) {
+    TempDir dir;
+    const fs::path fifo = dir / "M3240115.001";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::_exit(OpenFailure(fifo) == "No file" ? 0 : 1);
+    }
+    int status = 0;
+    pid_t done = 0;
+    for (int waited = 0; waited < 500 && done == 0; ++waited) {
+        done = ::waitpid(child, &status, WNOHANG);
+        if (done == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    if (done == 0) {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, &status, 0);
+        FAIL() << "opening a FIFO did not return";
+    }
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "a FIFO is no measurement file";
+}
+
+int OpenHandles() {
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+        (void)entry;
+        ++count;
+    }
+    return count;
+}
+
+TEST(ZamerFileSafetyTest, OpenFile_leavesNoHandleOpenOnAnyWayOut) {
+    TempDir dir;
+    const fs::path good = CopyFixture(dir, "v301_full");
+    Bytes bytes = FileBytes(good);
+    bytes.resize(700);
+    PutBytes(dir / "cut.zmr", bytes);
+    bytes = FileBytes(good);
+    bytes[0] = 'X';
+    PutBytes(dir / "signature.zmr", bytes);
+    bytes = FileBytes(good);
+    PokeLittle<std::uint16_t>(bytes, 671, 100);
+    PutBytes(dir / "channels.zmr", bytes);
+
+    const int before = OpenHandles();
+    for (const char* name : {"missing.zmr", "cut.zmr", "signature.zmr", "channels.zmr", ""}) {
+        EXPECT_THROW(TZamerFile::OpenFile(dir / name), EFailOpenFile) << name;
+    }
+    {
+        // Opened and never used, moved, held and released, and opened over a moved-from object.
+        TZamerFile unused = TZamerFile::OpenFile(good);
+        TZamerFile first = TZamerFile::OpenFile(good);
+        TZamerFile second = std::move(first);
+        second.Hold();
+        second.Release();
+        first = TZamerFile::OpenFile(good);
+        second = TZamerFile::OpenFile(good);
+    }
+    EXPECT_EQ(OpenHandles(), before);
+}
+
+// The handle the opening read through is the one the hold that follows uses; the file is not opened again.
+TEST(ZamerFileSafetyTest, HoldAfterOpenFile_takesOverTheOpeningHandle) {
+    TempDir dir;
+    const fs::path path = CopyFixture(dir, "v301_full");
+    TZamerFile file = TZamerFile::OpenFile(path);
+    EXPECT_FALSE(file.IsOpen());
+    // Gone from the directory: only a handle opened before can still reach the file.
+    fs::remove(path);
+    file.Hold();
+    EXPECT_TRUE(file.IsOpen());
+    EXPECT_EQ(file.ReadChannelData(1).value(), X().Numbers("v301_full.ch1.values"));
+    EXPECT_EQ(file.ReadBlock(6), X().Hex("v301_full.block.6"));
+    file.Release();
+    EXPECT_FALSE(file.IsOpen());
+    // Closed at the last release: a new hold has to open the path, which is gone.
+    try {
+        file.Hold();
+        FAIL() << "the handle must not outlive the hold";
+    } catch (const EFailOpenFile& e) {
+        EXPECT_STREQ(e.what(), "Can't open a file");
+    }
+    EXPECT_FALSE(file.IsHeld());
+
+    // Without a hold, the first reading of the file takes the handle over, and only that one.
+    CopyFixture(dir, "v301_full");
+    TZamerFile other = TZamerFile::OpenFile(path);
+    fs::remove(path);
+    EXPECT_EQ(test::RecordFields(other.GetChannel(1)), X().Numbers("v301_full.ch1.record"));
+    EXPECT_FALSE(other.IsOpen());
+    EXPECT_THROW(other.GetChannel(2), EFailOpenFile);
 }
 
 TEST(ZamerFileSafetyTest, FailedRead_isNeverWrittenBackAsZeros) {
@@ -190,21 +310,39 @@ TEST(ZamerFileSafetyTest, FailedRead_isNeverWrittenBackAsZeros) {
     const Bytes original = FileBytes(path);
     TZamerFile file = TZamerFile::OpenFile(path);
 
-    // The file loses its tail behind the object's back: the technological parameters can no longer be read.
-    const Bytes cut(original.begin(), original.begin() + 200);
+    // The file loses its tail behind the object's back, inside the block directory: the directory and the
+    // channel records can no longer be read. (The blocks before the directory were read at opening.)
+    const Bytes cut(original.begin(), original.begin() + 1000);
     PutBytes(path, cut);
-    EXPECT_THROW(file.GetTechParam(70), EFailOpenFile);
-    EXPECT_THROW(file.SetTechParam(72, 1.0), EFailOpenFile);
-    EXPECT_THROW(file.WriteTechParams(), EFailOpenFile);
-    EXPECT_THROW(file.WriteHeader(), EFailOpenFile) << "the header was never read";
+    EXPECT_THROW(file.GetDirectory(), EFailOpenFile);
+    EXPECT_EQ(file.BlockLength(6), -1);
+    EXPECT_EQ(file.ReadBlock(6), std::nullopt);
+    EXPECT_THROW(file.WriteBlock(12, Bytes{1, 2, 3}), EFailOpenFile);
+    EXPECT_THROW(file.WriteDirectory(), EFailOpenFile) << "the directory was never read";
     EXPECT_THROW(file.GetChannel(1), EFailOpenFile);
+    EXPECT_THROW(file.WriteChannelData(1, std::vector<double>{1.0}), EFailOpenFile);
     EXPECT_EQ(FileBytes(path), cut);
 
-    // Once the bytes are back, the table reads as it is: nothing was cached from the failed read.
+    // Once the bytes are back, the directory reads as it is: nothing was cached from the failed read.
     PutBytes(path, original);
-    EXPECT_EQ(file.GetTechParam(70), 2985.5);
-    EXPECT_TRUE(file.SetTechParam(72, 1.0));
-    EXPECT_EQ(TZamerFile::OpenFile(path).GetTechParam(119), -3.25);
+    EXPECT_EQ(file.ReadBlock(6), X().Hex("v301_full.block.6"));
+    EXPECT_TRUE(file.WriteBlock(12, Bytes{1, 2, 3}));
+    TZamerFile again = TZamerFile::OpenFile(path);
+    EXPECT_EQ(again.ReadBlock(9), X().Hex("v301_full.block.9"));
+    EXPECT_EQ(again.ReadBlock(12), (Bytes{1, 2, 3}));
+}
+
+TEST(ZamerFileSafetyTest, BlocksWrittenBack_areTheBytesThatWereRead) {
+    TempDir dir;
+    const fs::path path = CopyFixture(dir, "v301_full");
+    const Bytes original = FileBytes(path);
+    TZamerFile file = TZamerFile::OpenFile(path);
+    file.GetDirectory();
+
+    // Cut short before the directory: writing it writes every block before it first, from what was read.
+    PutBytes(path, Bytes(original.begin(), original.begin() + 200));
+    file.WriteDirectory();
+    EXPECT_EQ(FileBytes(path), Bytes(original.begin(), original.begin() + 1260));
 }
 
 TEST(ZamerFileSafetyTest, ReadOnlyAttribute_isHonouredEvenForRoot) {
@@ -265,18 +403,18 @@ TEST(ZamerFileSafetyTest, WriteFixedBlock_refusedUntilReadOrSet) {
     const fs::path path = CopyFixture(dir, "v301_full");
     const Bytes before = FileBytes(path);
     TZamerFile file = TZamerFile::OpenFile(path);
-    EXPECT_THROW(file.WriteHeader(), EFailOpenFile);
-    EXPECT_THROW(file.WriteParams(), EFailOpenFile);
-    EXPECT_THROW(file.WriteTechParams(), EFailOpenFile);
+    // The directory is read when first needed, so it cannot be written back yet.
     EXPECT_THROW(file.WriteDirectory(), EFailOpenFile);
     EXPECT_EQ(FileBytes(path), before);
 
-    file.GetHeader();
-    file.GetParams();
+    // The blocks before it were read at opening.
     file.WriteHeader();
     file.WriteParams();
+    file.WriteTechParams();
     file.WriteDescription();
     file.WriteSignature();
+    file.GetDirectory();
+    file.WriteDirectory();
     EXPECT_EQ(FileBytes(path), before) << "blocks written back as they were read";
 }
 
