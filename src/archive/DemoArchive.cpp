@@ -221,6 +221,15 @@ void FillStatistics(TChannelRecord& r, const std::vector<double>& v, bool spectr
     r.rms = v.empty() ? 0.0 : spectrum ? std::sqrt(sum / 2.0) : std::sqrt(sum / static_cast<double>(v.size()));
 }
 
+void StampRecorded(TChannelRecord& r, const common::CivilTime& moment) {
+    r.year = static_cast<std::uint16_t>(moment.year);
+    r.month = static_cast<std::uint16_t>(moment.month);
+    r.day = static_cast<std::uint16_t>(moment.day);
+    r.hour = static_cast<std::uint16_t>(moment.hour);
+    r.minute = static_cast<std::uint16_t>(moment.minute);
+    r.second = static_cast<std::uint16_t>(moment.second);
+}
+
 int WriteMeasurement(const fs::path& machineDir, const MachineSpec& m, const demo::MachineCondition& c,
                      const common::CivilTime& moment) {
     const int regular = RegularChannelCount(m);
@@ -230,12 +239,7 @@ int WriteMeasurement(const fs::path& machineDir, const MachineSpec& m, const dem
     for (const ChannelSlot& slot : ChannelLayout(m)) {
         const Recorded rec = Record(c, slot.plan, slot.direction, slot.point);
         TChannelRecord r;
-        r.year = static_cast<std::uint16_t>(moment.year);
-        r.month = static_cast<std::uint16_t>(moment.month);
-        r.day = static_cast<std::uint16_t>(moment.day);
-        r.hour = static_cast<std::uint16_t>(moment.hour);
-        r.minute = static_cast<std::uint16_t>(moment.minute);
-        r.second = static_cast<std::uint16_t>(moment.second);
+        StampRecorded(r, moment);
         r.kind = static_cast<std::uint16_t>(rec.kind);
         r.quantity = rec.quantity;
         r.firstX = 0;
@@ -250,12 +254,7 @@ int WriteMeasurement(const fs::path& machineDir, const MachineSpec& m, const dem
     {
         const std::vector<double> mark = demo::MarkerSignal(c, kSlowRate, kSlowSamples);
         TChannelRecord r;
-        r.year = static_cast<std::uint16_t>(moment.year);
-        r.month = static_cast<std::uint16_t>(moment.month);
-        r.day = static_cast<std::uint16_t>(moment.day);
-        r.hour = static_cast<std::uint16_t>(moment.hour);
-        r.minute = static_cast<std::uint16_t>(moment.minute);
-        r.second = static_cast<std::uint16_t>(moment.second);
+        StampRecorded(r, moment);
         r.kind = common::kKindSignal;
         r.quantity = common::kQuantityVoltage;
         r.step = 1.0 / kSlowRate;
