@@ -45,7 +45,7 @@ class BandWriter {
 
 }  // namespace
 
-StepResult BandPower(const Series& s, Series& result, const BandSpec& spec) {
+StepResult BandPower(const Series& s, Series& result, const BandSpec& bandSpec) {
     if (s.kind != common::kKindSpectrum) {
         return StepResult::kSkipped;
     }
@@ -57,8 +57,8 @@ StepResult BandPower(const Series& s, Series& result, const BandSpec& spec) {
     std::vector<double> out(n, 0.0);
     BandWriter writer(s, out);
 
-    if (spec.mode == 0) {
-        const double ratio = spec.ratio;
+    if (bandSpec.mode == 0) {
+        const double ratio = bandSpec.ratio;
         // A ratio of 1 or less never climbs to the top of the spectrum.
         if (!std::isfinite(ratio) || !(ratio > 1.0)) {
             return StepResult::kBadParameters;
@@ -77,14 +77,14 @@ StepResult BandPower(const Series& s, Series& result, const BandSpec& spec) {
                 break;
             }
         }
-    } else if (spec.mode == 1) {
-        const std::size_t count = std::min<std::size_t>(spec.count, kMaxUserBands);
+    } else if (bandSpec.mode == 1) {
+        const std::size_t count = std::min<std::size_t>(bandSpec.count, kMaxUserBands);
         if (count == 0) {
             return StepResult::kBadParameters;
         }
         for (std::size_t k = 0; k < count; ++k) {
-            double low = spec.bands[k].low;
-            double high = spec.bands[k].high;
+            double low = bandSpec.bands[k].low;
+            double high = bandSpec.bands[k].high;
             if (!std::isfinite(low) || !std::isfinite(high) || low > top) {
                 continue;
             }

@@ -17,10 +17,10 @@ using testing::ExpectNearVector;
 using testing::Golden;
 
 BandSpec Ratio(double ratio) {
-    BandSpec spec;
-    spec.mode = 0;
-    spec.ratio = ratio;
-    return spec;
+    BandSpec bandSpec;
+    bandSpec.mode = 0;
+    bandSpec.ratio = ratio;
+    return bandSpec;
 }
 
 TEST(BandPower, matchesTheReference) {
@@ -30,17 +30,17 @@ TEST(BandPower, matchesTheReference) {
         Series s = golden.Input();
         s.rms = 2.5;
         s.phaseShift2 = 4.0;
-        BandSpec spec;
-        spec.mode = static_cast<std::uint8_t>(golden.Scalar("mode"));
-        spec.ratio = golden.Scalar("ratio", 0.0);
-        if (spec.mode == 1) {
+        BandSpec bandSpec;
+        bandSpec.mode = static_cast<std::uint8_t>(golden.Scalar("mode"));
+        bandSpec.ratio = golden.Scalar("ratio", 0.0);
+        if (bandSpec.mode == 1) {
             const std::vector<double>& edges = golden.Array("bands");
-            spec.count = static_cast<std::uint8_t>(edges.size() / 2);
-            for (std::size_t k = 0; k < spec.count; ++k) {
-                spec.bands[k] = FrequencyBand{edges[2 * k], edges[2 * k + 1]};
+            bandSpec.count = static_cast<std::uint8_t>(edges.size() / 2);
+            for (std::size_t k = 0; k < bandSpec.count; ++k) {
+                bandSpec.bands[k] = FrequencyBand{edges[2 * k], edges[2 * k + 1]};
             }
         }
-        ASSERT_EQ(BandPower(s, spec), StepResult::kDone);
+        ASSERT_EQ(BandPower(s, bandSpec), StepResult::kDone);
         EXPECT_EQ(s.kind, 256);
         EXPECT_FALSE(s.HasPhases());
         EXPECT_EQ(s.flags & Series::kComplexFlag, 0);
@@ -140,13 +140,13 @@ TEST(BandPower, userBandCountIsCappedAtFifteen) {
     s.xStep = 1.0;
     s.y.assign(101, 1.0);
     s.xEnd = 100.0;
-    BandSpec spec;
-    spec.mode = 1;
-    spec.count = 200;
-    for (std::size_t k = 0; k < spec.bands.size(); ++k) {
-        spec.bands[k] = FrequencyBand{static_cast<double>(5 * k), static_cast<double>(5 * k + 2)};
+    BandSpec bandSpec;
+    bandSpec.mode = 1;
+    bandSpec.count = 200;
+    for (std::size_t k = 0; k < bandSpec.bands.size(); ++k) {
+        bandSpec.bands[k] = FrequencyBand{static_cast<double>(5 * k), static_cast<double>(5 * k + 2)};
     }
-    ASSERT_EQ(BandPower(s, spec), StepResult::kDone);
+    ASSERT_EQ(BandPower(s, bandSpec), StepResult::kDone);
     EXPECT_DOUBLE_EQ(s.y[70], std::sqrt(3.0));  // band 15: 70 … 72 Hz
     EXPECT_EQ(s.y[75], 0.0);
 }
