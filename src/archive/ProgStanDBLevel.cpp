@@ -136,22 +136,9 @@ NewNodeResult TProgStanDBLevel::CreateStationWith(int levelNumber, const Station
             ini.WriteInteger(section, "Enabled", 1);
         }
     }
-    if (!CreateDirectoryWithInf(directory, kinds::kStationInf, ini.ToBytes())) {
-        return {NewNodeStatus::Failed, nullptr};
-    }
-    NodePtr node;
-    try {
-        node = MakeNode<TStantionDBLevel>(Context(), this, GetPath() / directory);
-    } catch (const std::runtime_error& error) {
-        RemoveCreatedDirectory(directory, kinds::kStationInf);
-        kinds::ShowError(Context(), error.what());
-        return {NewNodeStatus::Failed, nullptr};
-    }
-    TDBLevel* raw = node.get();
-    if (AddChild(std::move(node)) < 0) {
-        return {NewNodeStatus::Failed, nullptr};
-    }
-    return {NewNodeStatus::Created, raw};
+    return CreateChildDirectory(directory, kinds::kStationInf, ini.ToBytes(), [this](const fs::path& path) {
+        return MakeNode<TStantionDBLevel>(Context(), this, path);
+    });
 }
 
 std::string TProgStanDBLevel::CheckDirectoryName(std::string_view typed) const {
@@ -179,13 +166,14 @@ bool TProgStanDBLevel::DirectoryEntryExists(std::string_view name) const {
     return common::FindEntryNoCase(GetPath(), name).has_value();
 }
 
-bool TProgStanDBLevel::CreateDirectoryWithInf(const std::string& directory, const char* infName,
-                                              const std::string& bytes) {
+NewNodeResult TProgStanDBLevel::CreateChildDirectory(const std::string& directory, const char* infName,
+                                                    const std::string& bytes,
+                                                    const std::function<NodePtr(const fs::path&)>& read) {
     const fs::path path = GetPath() / directory;
     std::error_code ec;
     if (!fs::create_directory(path, ec) || ec) {
         kinds::ShowError(Context(), common::LoadText(ec ? kinds::kTextNoFile : kTextDirectoryExists));
-        return false;
+        return {NewNodeStatus::Failed, nullptr};
     }
     try {
         common::WriteNewFileAtomic(path / infName, bytes);
@@ -193,16 +181,22 @@ bool TProgStanDBLevel::CreateDirectoryWithInf(const std::string& directory, cons
         // An empty directory left behind would block the name and never be listed.
         fs::remove(path, ec);
         kinds::ShowError(Context(), common::LoadText(kinds::kTextNoFile));
-        return false;
+        return {NewNodeStatus::Failed, nullptr};
     }
-    return true;
-}
-
-void TProgStanDBLevel::RemoveCreatedDirectory(const std::string& directory, const char* infName) {
-    const fs::path path = GetPath() / directory;
-    std::error_code ec;
-    fs::remove(path / infName, ec);
-    fs::remove(path, ec);
+    NodePtr node;
+    try {
+        node = read(path);
+    } catch (const std::runtime_error& error) {
+        fs::remove(path / infName, ec);
+        fs::remove(path, ec);
+        kinds::ShowError(Context(), error.what());
+        return {NewNodeStatus::Failed, nullptr};
+    }
+    TDBLevel* raw = node.get();
+    if (AddChild(std::move(node)) < 0) {
+        return {NewNodeStatus::Failed, nullptr};
+    }
+    return {NewNodeStatus::Created, raw};
 }
 
 }  // namespace velmar::archive

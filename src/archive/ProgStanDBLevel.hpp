@@ -3,6 +3,7 @@
 // root) and the creation of stations below them.
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -55,11 +56,11 @@ class TProgStanDBLevel : public TFileDBLevel {
     std::string CheckDirectoryName(std::string_view typed) const;
     // Whether something of that name (any case) is already in this node's directory.
     bool DirectoryEntryExists(std::string_view name) const;
-    // Creates `directory` here with the INF file `infName` holding `bytes`, without replacing anything.
-    // On failure nothing is left behind and the user has been told; false.
-    bool CreateDirectoryWithInf(const std::string& directory, const char* infName, const std::string& bytes);
-    // Removes what CreateDirectoryWithInf made (when the new node cannot be read after all).
-    void RemoveCreatedDirectory(const std::string& directory, const char* infName);
+    // Creates `directory` here with the INF file `infName` holding `bytes` (never replacing anything), reads
+    // it back with `read` and adds the node as a child. On any failure nothing is left behind and the user
+    // has been told.
+    NewNodeResult CreateChildDirectory(const std::string& directory, const char* infName, const std::string& bytes,
+                                       const std::function<NodePtr(const std::filesystem::path&)>& read);
 
   private:
     int stationDepth_ = 1;

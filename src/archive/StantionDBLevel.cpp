@@ -345,22 +345,9 @@ NewNodeResult TStantionDBLevel::CreateMachineWith(const MachineAnswers& answers)
         kinds::ShowError(Context(), common::LoadText(kTextNoPrograms));
         return {NewNodeStatus::Failed, nullptr};
     }
-    if (!CreateDirectoryWithInf(directory, kinds::kMachineInf, ini.ToBytes())) {
-        return {NewNodeStatus::Failed, nullptr};
-    }
-    NodePtr node;
-    try {
-        node = MakeNode<TAgregatDBLevel>(Context(), this, GetPath() / directory);
-    } catch (const std::runtime_error& error) {
-        RemoveCreatedDirectory(directory, kinds::kMachineInf);
-        kinds::ShowError(Context(), error.what());
-        return {NewNodeStatus::Failed, nullptr};
-    }
-    TDBLevel* raw = node.get();
-    if (AddChild(std::move(node)) < 0) {
-        return {NewNodeStatus::Failed, nullptr};
-    }
-    return {NewNodeStatus::Created, raw};
+    return CreateChildDirectory(directory, kinds::kMachineInf, ini.ToBytes(), [this](const fs::path& path) {
+        return MakeNode<TAgregatDBLevel>(Context(), this, path);
+    });
 }
 
 }  // namespace velmar::archive
