@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "TestSupport.hpp"
+
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
@@ -22,25 +24,10 @@ namespace fs = std::filesystem;
 
 class AtomicFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "velmar-atomic-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-
     static void WriteBytes(const fs::path& path, const std::string& bytes) {
-        std::ofstream(path, std::ios::binary) << bytes;
+        velmar::test::WriteBytes(path, bytes);
     }
-    static std::string ReadBytes(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream out;
-        out << in.rdbuf();
-        return out.str();
-    }
+    static std::string ReadBytes(const fs::path& path) { return velmar::test::ReadBytes(path); }
     // Everything in `dir`, sorted; a temporary left behind shows up here.
     static std::vector<std::string> Entries(const fs::path& dir) {
         std::vector<std::string> names;
@@ -56,7 +43,8 @@ class AtomicFileTest : public ::testing::Test {
         return st.st_mode & 07777;
     }
 
-    fs::path dir_;
+    velmar::test::TempDir temp_;
+    fs::path dir_ = temp_.path();
 };
 
 TEST_F(AtomicFileTest, ReplaceFileAtomic_replacesContentKeepsModeAndLeavesNoTemporary) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "TestSupport.hpp"
+
 #include <stdlib.h>
 
 #include <filesystem>
@@ -21,27 +23,13 @@ namespace fs = std::filesystem;
 
 class IniFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "velmar-ini-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-
     static void WriteBytes(const fs::path& path, const std::string& bytes) {
-        std::ofstream(path, std::ios::binary) << bytes;
+        velmar::test::WriteBytes(path, bytes);
     }
-    static std::string ReadBytes(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream out;
-        out << in.rdbuf();
-        return out.str();
-    }
+    static std::string ReadBytes(const fs::path& path) { return velmar::test::ReadBytes(path); }
 
-    fs::path dir_;
+    velmar::test::TempDir temp_;
+    fs::path dir_ = temp_.path();
 };
 
 // Builds a file from UTF-8 text the way it sits on disk.
