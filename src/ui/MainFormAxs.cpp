@@ -25,6 +25,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "analysis/ArchiveAdapter.hpp"
+#include "analysis/TransformEngine.hpp"
 #include "archive/ArchiveSession.hpp"
 #include "archive/ProgDBLevel.hpp"
 #include "common/Paths.hpp"
@@ -33,6 +35,7 @@
 #include "ui/AboutBox.hpp"
 #include "ui/ArchiveTreeWidget.hpp"
 #include "ui/BrowserLogic.hpp"
+#include "ui/FormChildAxs.hpp"
 #include "ui/FormSpectrMode.hpp"
 #include "ui/IconStore.hpp"
 #include "ui/QtArchiveDialogs.hpp"
@@ -176,6 +179,11 @@ TMainFormAxs::TMainFormAxs(MainFormSetup setup) : QMainWindow(nullptr), setup_(s
         if (!table.found) {
             ui_->MessageDialog(UiFormat(text::kFileNotFound, {table.path.string()}),
                                common::DialogType::Warning, common::kButtonOk);
+        }
+        if (setup_.extensions.transformEngine == nullptr) {
+            ownEngine_ = std::make_unique<analysis::ArchiveTransformEngine>(
+                std::make_shared<const analysis::TransformEngine>(transformTable_));
+            session_->Context().transformEngine = ownEngine_.get();
         }
 
         synchronised_ = false;
@@ -638,7 +646,7 @@ QMdiSubWindow* TMainFormAxs::OpenSignalWindowOn(TDBLevel& node, bool show) {
     ISignalWindow* previous = ActiveSignalWindow();
     const SignalWindowFactory factory = setup_.extensions.signalWindows
                                             ? setup_.extensions.signalWindows
-                                            : SignalWindowFactory(CreatePlaceholderSignalWindow);
+                                            : SignalWindowFactory(CreateSignalWindow);
     QWidget* widget = factory(*this);
     auto* window = dynamic_cast<ISignalWindow*>(widget);
     if (window == nullptr) {
@@ -1019,6 +1027,7 @@ void TMainFormAxs::SetLinkMode(int mode) {
     for (ISignalWindow* window : SignalWindows()) {
         window->SetLinkMode(mode, *active);
     }
+    active->AnnounceCursor();
 }
 
 void TMainFormAxs::SetWindowsSynchronised(bool on) {

@@ -51,8 +51,8 @@ class TMainFormAxs;
 
 // What other parts of the program plug into the frame. Empty entries leave their commands disabled.
 struct FrameExtensions {
-    SignalWindowFactory signalWindows;                     // empty: a placeholder window per node
-    archive::ITransformEngine* transformEngine = nullptr;  // derived data (spectra...) for the archive
+    SignalWindowFactory signalWindows;                     // empty: the program's signal window
+    archive::ITransformEngine* transformEngine = nullptr;  // empty: the engine of the shipped table
     std::function<void(TMainFormAxs&)> print;
     std::function<void(TMainFormAxs&)> soundSettings;
     std::function<void(TMainFormAxs&)> controlForm;
@@ -98,7 +98,7 @@ class TMainFormAxs final : public QMainWindow, public IBrowserHost, public ISign
     bool CalibrationMode() const;
     const TMenuManager& MenuManager() const noexcept { return menuManager_; }
     IconStore& Icons() noexcept { return *icons_; }
-    common::UiPort& Ui() noexcept { return *ui_; }
+    common::UiPort& Ui() override { return *ui_; }
     QtArchiveDialogs& ArchiveDialogs() noexcept { return *dialogs_; }
 
     // ---- Windows ------------------------------------------------------------------------------------------
@@ -203,6 +203,7 @@ class TMainFormAxs final : public QMainWindow, public IBrowserHost, public ISign
     common::IniFile mainIni_;
     std::filesystem::path placementFile_;
     std::unique_ptr<archive::ArchiveSession> session_;
+    std::unique_ptr<archive::ITransformEngine> ownEngine_;
     std::unique_ptr<QtArchiveDialogs> dialogs_;
     TMenuManager menuManager_;
     analysis::TransformTable transformTable_;

@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QLocale>
+#include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressDialog>
@@ -16,7 +17,9 @@
 #include "archive/DemoArchive.hpp"
 #include "archive/ProgDBLevel.hpp"
 #include "common/ProgramContext.hpp"
+#include "common/Vocabulary.hpp"
 #include "ui/ArchiveTreeWidget.hpp"
+#include "ui/FormChildAxs.hpp"
 #include "ui/MainFormAxs.hpp"
 #include "ui/QtText.hpp"
 #include "ui/SelAnythingForm.hpp"
@@ -91,6 +94,8 @@ StartOptions ParseStartOptions(const std::vector<std::string>& arguments) {
             options.measureStartup = true;
         } else if (arguments[i] == "--screenshot" && i + 1 < arguments.size()) {
             options.screenshot = fs::path(arguments[++i]);
+        } else if (arguments[i] == "--screenshot-view" && i + 1 < arguments.size()) {
+            options.screenshotView = arguments[++i];
         } else if (arguments[i].rfind("--screenshot=", 0) == 0) {
             options.screenshot = fs::path(arguments[i].substr(13));
         }
@@ -120,7 +125,7 @@ bool EnsureArchive(const common::ProgramContext& program, QWidget* parent) {
     return true;
 }
 
-void ShowArchiveTour(TMainFormAxs& window) {
+TDBLevel* ShowArchiveTour(TMainFormAxs& window) {
     TSelAnythingForm* browser = window.Browser();
     ArchiveTreeWidget* tree = browser->OutlineAnything();
     TDBLevel& root = window.ArchiveRoot();
@@ -147,7 +152,7 @@ void ShowArchiveTour(TMainFormAxs& window) {
         }
     }
     if (machine == nullptr) {
-        return;
+        return nullptr;
     }
     tree->ExpandNode(*machine);
     TDBLevel* newest = nullptr;
@@ -158,13 +163,13 @@ void ShowArchiveTour(TMainFormAxs& window) {
     }
     if (newest == nullptr) {
         browser->SelectNode(machine);
-        return;
+        return nullptr;
     }
     tree->ExpandNode(*newest);
     TDBLevel* point = FirstShownChild(*newest, archive::kLevelPoint);
     if (point == nullptr) {
         browser->SelectNode(newest);
-        return;
+        return newest;
     }
     tree->ExpandNode(*point);
     TDBLevel* direction = FirstShownChild(*point, archive::kLevelDirection);
@@ -172,6 +177,52 @@ void ShowArchiveTour(TMainFormAxs& window) {
     if (QTreeWidgetItem* item = tree->currentItem()) {
         tree->scrollToItem(item);
     }
+    return newest;
+}
+
+bool ShowSignalView(TMainFormAxs& window, TDBLevel& measurement, const std::string& view) {
+    const bool envelope = view == "envelope";
+    const std::int32_t sourceKind = envelope ? common::kKindEnvelope : common::kKindSignal;
+    TDBLevel* channel = nullptr;
+    std::vector<TDBLevel*> pending{&measurement};
+    while (!pending.empty() && channel == nullptr) {
+        TDBLevel* node = pending.back();
+        pending.pop_back();
+        for (TDBLevel* child = node->FirstChild(); child != nullptr; child = node->NextChild(1)) {
+            if (child->GetLevelNumber() == archive::kLevelPoint) {
+                pending.insert(pending.begin(), child);
+            } else if (channel == nullptr && child->GetLevelNumber() >= archive::kLevelDirection &&
+                       child->Header().Kind == sourceKind &&
+                       child->Header().Quantity == common::kQuantityAcceleration) {
+                channel = child;
+            }
+        }
+    }
+    if (channel == nullptr) {
+        return false;
+    }
+    QMdiSubWindow* sub = window.OpenSignalWindowOn(*channel, true);
+    if (sub == nullptr) {
+        return false;
+    }
+    sub->showMaximized();
+    auto* signal = dynamic_cast<ISignalWindow*>(sub->widget());
+    if (view == "spectrum" || envelope) {
+        archive::TransformParams params = signal->Params();
+        params.TargetKind = envelope ? common::kKindEnvelopeSpectrum : common::kKindSpectrum;
+        params.TargetQuantity = envelope ? common::kQuantityAcceleration : common::kQuantityVelocity;
+        if (!window.ApplyToActiveWindow(params)) {
+            return false;
+        }
+        // The low orders are where a machine's faults show.
+        if (auto* form = dynamic_cast<TFormChildAxs*>(signal)) {
+            form->ShowXRange(0, envelope ? 200 : 250);
+        }
+        signal->RunCommand(8, true);  // harmonic markers
+        window.UpdateToolbar();
+    }
+    signal->RunCommand(27, true);  // cursor on the maximum
+    return true;
 }
 
 int RunProgram(int argc, char** argv) {
@@ -245,8 +296,12 @@ int RunProgram(int argc, char** argv) {
         window->setGeometry(0, 0, 1360, 860);
         window->show();
         const fs::path file = *options.screenshot;
-        QTimer::singleShot(200, window.get(), [&window, file] {
-            ShowArchiveTour(*window);
+        const std::string view = options.screenshotView;
+        QTimer::singleShot(200, window.get(), [&window, file, view] {
+            TDBLevel* newest = ShowArchiveTour(*window);
+            if (!view.empty() && (newest == nullptr || !ShowSignalView(*window, *newest, view))) {
+                std::printf("nothing to show for %s\n", view.c_str());
+            }
             QTimer::singleShot(400, window.get(), [&window, file] {
                 const bool saved = window->grab().save(QStr(file.string()), "PNG");
                 std::printf("%s %s\n", saved ? "saved" : "could not save", file.string().c_str());

@@ -9,6 +9,10 @@
 
 class QWidget;
 
+namespace velmar::archive {
+class TDBLevel;
+}
+
 namespace velmar::common {
 struct ProgramContext;
 }
@@ -22,6 +26,9 @@ struct StartOptions {
     bool measureStartup = false;
     // Save a picture of the main window with the browser opened on the archive, then end.
     std::optional<std::filesystem::path> screenshot;
+    // With a screenshot: a signal window on the newest measurement, maximised, showing "signal", "spectrum"
+    // (velocity, harmonic markers on) or "envelope" (envelope spectrum).
+    std::string screenshotView;
 };
 
 StartOptions ParseStartOptions(const std::vector<std::string>& arguments);
@@ -32,7 +39,10 @@ bool EnsureArchive(const common::ProgramContext& program, QWidget* parent);
 
 // Opens the archive tree down to the channels of the newest measurement of the first machine and selects a
 // channel: the picture a new user sees of the archive.
-void ShowArchiveTour(TMainFormAxs& window);
+// Returns the newest measurement of the first machine, or none.
+archive::TDBLevel* ShowArchiveTour(TMainFormAxs& window);
+// Opens the signal window a screenshot view names on a measurement; false when there is nothing to show.
+bool ShowSignalView(TMainFormAxs& window, archive::TDBLevel& measurement, const std::string& view);
 
 // The whole program; the exit code.
 int RunProgram(int argc, char** argv);

@@ -18,6 +18,10 @@
 
 class QWidget;
 
+namespace velmar::common {
+class UiPort;
+}
+
 namespace velmar::ui {
 
 struct FrameSettings;
@@ -49,6 +53,8 @@ class ISignalWindow {
     // Widens the window's data range to a range shared by compatible windows (scale synchronisation).
     virtual void SynchroniseScales() {}
     virtual void SetLinkMode(int mode, ISignalWindow& active) {}
+    // Tells the linked windows where the cursor stands, so that they follow.
+    virtual void AnnounceCursor() {}
     // Rebuilds the display columns after a size change held back by HoldColumns.
     virtual void RebuildColumns() {}
     // Recomputes display factors and ranges after the amplitude settings changed.
@@ -81,6 +87,8 @@ class ISignalWindowHost {
     // Set when the main window closes: windows destroyed afterwards do not release their levels.
     virtual bool ShuttingDown() const = 0;
     virtual const FrameSettings& Settings() const = 0;
+    // The user's answers (messages of the windows).
+    virtual common::UiPort& Ui() = 0;
     // Every open signal window, in the order they were opened.
     virtual std::vector<ISignalWindow*> SignalWindows() const = 0;
     // Middle-button drag: every window shifts while windows are synchronised, else only `window`.
@@ -89,8 +97,5 @@ class ISignalWindowHost {
 
 // Makes the widget of a new signal window (it must implement ISignalWindow).
 using SignalWindowFactory = std::function<QWidget*(ISignalWindowHost& host)>;
-
-// Until the signal window exists: a window that names the node it was opened on.
-QWidget* CreatePlaceholderSignalWindow(ISignalWindowHost& host);
 
 }  // namespace velmar::ui
