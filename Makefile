@@ -32,11 +32,11 @@ test: deps $(ASAN)/build.ninja
 	  UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j$(JOBS)
 
 $(BENCHDIR)/build.ninja:
-	cmake -S . -B $(BENCHDIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DVELMAR_TESTS=OFF -DVELMAR_BENCH=ON -DVELMAR_GUI=OFF
+	cmake -S . -B $(BENCHDIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DVELMAR_TESTS=OFF -DVELMAR_BENCH=ON -DVELMAR_GUI=ON
 
 bench: deps $(BENCHDIR)/build.ninja
 	cmake --build $(BENCHDIR) -j$(JOBS)
-	@for b in $(BENCHDIR)/bench/bench_*; do echo "== $$b"; $$b --benchmark_counters_tabular=true || exit 1; done
+	@for b in $(BENCHDIR)/bench/bench_*; do echo "== $$b"; QT_QPA_PLATFORM=offscreen $$b --benchmark_counters_tabular=true || exit 1; done
 
 $(FUZZDIR)/build.ninja:
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZDIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \

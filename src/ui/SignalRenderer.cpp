@@ -1,12 +1,14 @@
 #include "ui/SignalRenderer.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
 
 #include <QFont>
+#include <QPaintEngine>
 #include <QPainter>
-#include <QPainterPath>
+#include <QLine>
 #include <QPolygon>
 
 #include "common/StringTable.hpp"
@@ -98,6 +100,52 @@ void DrawHarmonics(QPainter& painter, const SignalWindowModel& model) {
     }
 }
 
+// Vertical one-pixel strokes straight into a 32-bit image the painter draws on without a transform: the
+// band of a decimated curve is thousands of them, and the general line drawing costs several times more.
+// Other devices (paper, pictures) and slanted strokes go through the painter. False when nothing was drawn.
+bool DrawStrokesDirect(QPainter& painter, const std::vector<QLine>& strokes, const QColor& colour,
+                       const PlotRect& plot) {
+    QPaintDevice* device = painter.device();
+    if (device == nullptr || device->devType() != QInternal::Image || !painter.worldTransform().isIdentity() ||
+        painter.paintEngine() == nullptr || painter.paintEngine()->type() != QPaintEngine::Raster) {
+        return false;
+    }
+    auto* image = static_cast<QImage*>(device);
+    // A shared image would detach on writing, away from the buffer the painter draws on.
+    if (!image->isDetached()) {
+        return false;
+    }
+    const QImage::Format format = image->format();
+    if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+        format != QImage::Format_ARGB32_Premultiplied) {
+        return false;
+    }
+    const QRgb rgb = colour.rgb();
+    const int left = std::max(plot.left, 0);
+    const int right = std::min(plot.right, image->width() - 1);
+    const int top = std::max(plot.top, 0);
+    const int bottom = std::min(plot.bottom, image->height() - 1);
+    uchar* bits = image->bits();
+    const qsizetype stride = image->bytesPerLine();
+    for (const QLine& line : strokes) {
+        if (line.x1() != line.x2()) {
+            painter.setPen(colour);
+            painter.drawLine(line);
+            continue;
+        }
+        const int x = line.x1();
+        if (x < left || x > right) {
+            continue;
+        }
+        const int from = std::max(std::min(line.y1(), line.y2()), top);
+        const int to = std::min(std::max(line.y1(), line.y2()), bottom);
+        for (int y = from; y <= to; ++y) {
+            reinterpret_cast<QRgb*>(bits + y * stride)[x] = rgb;
+        }
+    }
+    return true;
+}
+
 void DrawCurve(QPainter& painter, const SignalWindowModel& model) {
     const SignalViewModel& map = model.Mapping();
     const ColumnSet& set = model.Columns();
@@ -112,19 +160,35 @@ void DrawCurve(QPainter& painter, const SignalWindowModel& model) {
         xs[k] = map.XToPixel(model.X(set.columns[k].first));
     }
     if (draw.minMaxBand) {
-        QPolygon band;
-        band.reserve(static_cast<int>(2 * n));
+        // One vertical stroke per column, reaching over to the previous column's range so that the band
+        // has no gaps; the strokes are a pixel apart, which is what a filled outline would give, without
+        // the cost of filling a polygon of thousands of crossing edges.
+        std::vector<QLine> strokes;
+        strokes.reserve(2 * n);
+        int previousTop = 0;
+        int previousBottom = 0;
         for (std::size_t k = 0; k < n; ++k) {
-            band << QPoint(xs[k], map.YToPixel(set.columns[k].maximum));
-        }
-        for (std::size_t k = n; k-- > 0;) {
-            band << QPoint(xs[k], map.YToPixel(set.columns[k].minimum));
+            const int top = map.YToPixel(set.columns[k].maximum);
+            const int bottom = map.YToPixel(set.columns[k].minimum);
+            int from = top;
+            int to = bottom;
+            if (k > 0) {
+                from = std::min(from, previousBottom);
+                to = std::max(to, previousTop);
+                if (xs[k] - xs[k - 1] > 1) {
+                    strokes.emplace_back(xs[k - 1], previousTop, xs[k], top);
+                    strokes.emplace_back(xs[k - 1], previousBottom, xs[k], bottom);
+                }
+            }
+            strokes.emplace_back(xs[k], from, xs[k], to);
+            previousTop = top;
+            previousBottom = bottom;
         }
         const QColor colour = Colour(colours::kMinMaxBand);
-        painter.setPen(colour);
-        painter.setBrush(colour);
-        painter.drawPolygon(band);
-        painter.setBrush(Qt::NoBrush);
+        if (!DrawStrokesDirect(painter, strokes, colour, model.Plot())) {
+            painter.setPen(colour);
+            painter.drawLines(strokes.data(), static_cast<int>(strokes.size()));
+        }
     }
     if (draw.averageLine) {
         QPolygon line;
