@@ -36,9 +36,8 @@ const std::vector<double>& Samples() {
             state ^= state << 17;
             const double noise = static_cast<double>(state % 2001) / 1000.0 - 1.0;
             const double t = i / 25600.0;
-            v[static_cast<std::size_t>(i)] =
-                std::sin(2 * std::numbers::pi * 24.6 * t) + 0.3 * std::sin(2 * std::numbers::pi * 137 * t) +
-                0.2 * noise;
+            v[static_cast<std::size_t>(i)] = std::sin(2 * std::numbers::pi * 24.6 * t) +
+                                             0.3 * std::sin(2 * std::numbers::pi * 137 * t) + 0.2 * noise;
         }
         return v;
     }();
@@ -55,11 +54,16 @@ SignalSeries Series() {
     return s;
 }
 
-void BM_RepaintDecimated(benchmark::State& state) {
-    SignalWindowModel model;
+// A window of the benchmark's size on the whole signal, markers on.
+void ShowWholeSignal(SignalWindowModel& model) {
     model.SetClientSize(kWidth, kHeight);
     model.SetSeries(Series(), 1.0, {}, SignalWindowModel::Keep::Nothing);
     model.SetSwitch(8, true);
+}
+
+void BM_RepaintDecimated(benchmark::State& state) {
+    SignalWindowModel model;
+    ShowWholeSignal(model);
     QImage image(kWidth, kHeight, QImage::Format_RGB32);
     for (auto _ : state) {
         model.RebuildColumns();
@@ -74,8 +78,7 @@ BENCHMARK(BM_RepaintDecimated)->Unit(benchmark::kMillisecond);
 
 void BM_ColumnsOnly(benchmark::State& state) {
     SignalWindowModel model;
-    model.SetClientSize(kWidth, kHeight);
-    model.SetSeries(Series(), 1.0, {}, SignalWindowModel::Keep::Nothing);
+    ShowWholeSignal(model);
     for (auto _ : state) {
         model.RebuildColumns();
         benchmark::DoNotOptimize(model.Columns().columns.data());
@@ -85,9 +88,7 @@ BENCHMARK(BM_ColumnsOnly)->Unit(benchmark::kMillisecond);
 
 void BM_PaintOnly(benchmark::State& state) {
     SignalWindowModel model;
-    model.SetClientSize(kWidth, kHeight);
-    model.SetSeries(Series(), 1.0, {}, SignalWindowModel::Keep::Nothing);
-    model.SetSwitch(8, true);
+    ShowWholeSignal(model);
     QImage image(kWidth, kHeight, QImage::Format_RGB32);
     for (auto _ : state) {
         QPainter painter(&image);
@@ -123,8 +124,8 @@ BENCHMARK(BM_RepaintEverySample)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     // Fonts and painting need the GUI application; the offscreen platform needs no display.
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
-                                                                     : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
     QGuiApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {

@@ -545,32 +545,30 @@ void SignalWindowModel::End() {
     MoveCursor(Count());
 }
 
-void SignalWindowModel::Left() {
+void SignalWindowModel::StepColumns(int direction) {
+    // A decimated view steps to the neighbouring column's single value, a plain one to the next point.
     const auto& cols = columns_.columns;
     if (columns_.decimated) {
         const auto it = std::find_if(cols.begin(), cols.end(), [this](const Column& c) {
             return cursor_ >= c.first && cursor_ <= c.last;
         });
-        if (it != cols.end() && it != cols.begin()) {
-            MoveCursor(std::prev(it)->indexOfMaxAbs);
-            return;
+        if (it != cols.end()) {
+            const auto index = std::distance(cols.begin(), it) + direction;
+            if (index >= 0 && index < static_cast<std::ptrdiff_t>(cols.size())) {
+                MoveCursor(cols[static_cast<std::size_t>(index)].indexOfMaxAbs);
+                return;
+            }
         }
     }
-    MoveCursor(cursor_ - 1);
+    MoveCursor(cursor_ + direction);
+}
+
+void SignalWindowModel::Left() {
+    StepColumns(-1);
 }
 
 void SignalWindowModel::Right() {
-    const auto& cols = columns_.columns;
-    if (columns_.decimated) {
-        const auto it = std::find_if(cols.begin(), cols.end(), [this](const Column& c) {
-            return cursor_ >= c.first && cursor_ <= c.last;
-        });
-        if (it != cols.end() && std::next(it) != cols.end()) {
-            MoveCursor(std::next(it)->indexOfMaxAbs);
-            return;
-        }
-    }
-    MoveCursor(cursor_ + 1);
+    StepColumns(1);
 }
 
 void SignalWindowModel::PageLeft() {
@@ -945,7 +943,8 @@ std::vector<PlacedText> SignalWindowModel::StatusTexts() const {
                          common::LoadText(kTextPower) + "(" + word + ")=" +
                              Number(BandPowerBetweenCursors()) + " " + common::QuantityUnit(q, view_)});
     } else if (IsTimeDomain()) {
-        texts.push_back({520, y, colours::kBlack, "Y-Y2=" + Number(c.value - s.value) + yUnit});
+        texts.push_back(
+            {520, y, colours::kBlack, "Y-Y2=" + Number(ShownValue(c.value) - ShownValue(s.value)) + yUnit});
     }
     return texts;
 }

@@ -290,6 +290,7 @@ class SignalWindowModel {
     double BandPowerBetweenCursors() const;
 
   private:
+    void StepColumns(int direction);
     void ComputeDataRange();
     void WidenYRange(double oldLo, double oldHi);
     void UpdateMapping();
