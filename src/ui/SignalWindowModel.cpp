@@ -8,6 +8,7 @@
 
 #include "common/Numbers.hpp"
 #include "common/StringTable.hpp"
+#include "ui/ColumnPyramid.hpp"
 
 namespace velmar::ui {
 
@@ -26,6 +27,8 @@ constexpr double kFewestStepsPerHalfView = 10;
 constexpr double kMarkerNoiseRatio = 0.001;
 constexpr double kBellHeights[9] = {0, 0.383, 0.707, 0.924, 1, 0.924, 0.707, 0.383, 0};
 constexpr double kBellWidthFactor = 1.4142;
+// Below this many points a full scan per view change is cheaper than building the summaries.
+constexpr int kPyramidThreshold = 1 << 16;
 
 bool IsElectrical(std::uint32_t quantity) {
     return quantity == common::kQuantityVoltage || quantity == common::kQuantityCurrent ||
@@ -106,6 +109,10 @@ void SignalWindowModel::SetSeries(const SignalSeries& series, double factor, con
                          static_cast<int>(std::min<std::size_t>(series.values.size(), kPixelLimit))));
     factor_ = std::isfinite(factor) && factor != 0 ? factor : 1.0;
     view_ = view;
+    pyramid_.reset();
+    if (Count() >= kPyramidThreshold) {
+        pyramid_ = std::make_unique<ColumnPyramid>(series_.values.first(static_cast<std::size_t>(Count())));
+    }
     ComputeDataRange();
 
     const bool keepView = (keep == Keep::View && sameShape) || (keep == Keep::Widening && sameKind);
@@ -125,6 +132,7 @@ void SignalWindowModel::SetSeries(const SignalSeries& series, double factor, con
 
 void SignalWindowModel::Clear() {
     series_ = {};
+    pyramid_.reset();
     columns_ = {};
     visible_ = {};
     secondOn_ = false;
@@ -351,8 +359,9 @@ void SignalWindowModel::RebuildColumns() {
         return;
     }
     const bool wasDecimated = columns_.decimated;
-    columns_ = BuildColumns(series_.values.first(static_cast<std::size_t>(Count())), visible_, Plot().Width(),
-                            factor_);
+    columns_ = pyramid_ ? pyramid_->BuildColumns(visible_, Plot().Width(), factor_)
+                        : BuildColumns(series_.values.first(static_cast<std::size_t>(Count())), visible_,
+                                       Plot().Width(), factor_);
     columnsStale_ = false;
     const DisplayModes modes = ModesAfterRebuild({switches_.single, switches_.average, switches_.minMax},
                                                  wasDecimated, columns_.decimated);

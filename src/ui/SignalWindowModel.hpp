@@ -19,6 +19,8 @@
 
 namespace velmar::ui {
 
+class ColumnPyramid;
+
 // The series of one window, in stored units. The spans point into memory the caller keeps alive while the
 // model shows them (the derived level's buffer, or copies the window keeps).
 struct SignalSeries {
@@ -302,6 +304,8 @@ class SignalWindowModel {
     std::string Number(double value) const;
 
     SignalSeries series_;
+    // Min/max summaries of long series, so that a view of millions of samples is summed from blocks.
+    std::unique_ptr<ColumnPyramid> pyramid_;
     double factor_ = 1;
     common::ViewSettings view_;
     int clientWidth_ = 0;
