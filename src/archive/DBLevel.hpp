@@ -485,6 +485,7 @@ class TDBLevel {
     bool tornDown_ = false;
     int notifyDepth_ = 0;      // NotifyViews calls under way on this node
     bool cacheChild_ = false;  // added by FindOrCreateTransform
+    bool staleCache_ = false;  // derived from data that have changed since: never found again
 };
 
 }  // namespace velmar::archive

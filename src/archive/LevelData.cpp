@@ -139,6 +139,12 @@ void TDBLevel::EndAccess() {
     if (lockCount_ > 0 && --lockCount_ == 0) {
         readable_ = false;
     }
+    // Conversions of the old data stay with whoever still holds them, but nobody is handed one again.
+    for (int i = 0; i < ChildCount(); ++i) {
+        if (TDBLevel* child = ChildAt(i); child != nullptr && child->cacheChild_) {
+            child->staleCache_ = true;
+        }
+    }
     Notify(NodeEvent::DataChanged, {});
 }
 
@@ -449,7 +455,7 @@ TDBLevel* TDBLevel::FindOrCreateTransform(const TransformParams& params) {
         EnsureChildren();
         for (int i = 0; i < ChildCount() && result == nullptr; ++i) {
             TDBLevel* child = ChildAt(i);
-            if (child != nullptr && child->MatchesTransform(params)) {
+            if (child != nullptr && !child->staleCache_ && child->MatchesTransform(params)) {
                 result = child;
             }
         }

@@ -1,6 +1,7 @@
 #include "ui/FormChildAxs.hpp"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include <QAction>
 #include <QClipboard>
@@ -30,6 +31,7 @@ constexpr int kTextReadError = 702;
 constexpr int kTextCopyAll = 703;
 constexpr int kTextCopyGraph = 704;
 constexpr int kTextCopyBetween = 705;
+constexpr int kWheelNotch = 120;  // angle delta of one notch of a mouse wheel
 
 // The levels the status panel names: stations 2 .. 4, the machine and the measurement.
 constexpr int kStatusLevels[] = {2, 3, 4, 7, 8};
@@ -127,7 +129,14 @@ bool TFormChildAxs::ApplyParams(archive::TransformParams& params) {
     params_.SourceQuantity = sourceHeader.Quantity;
     params = params_;
     // The new series is in the model before the old level may go: the model never points at freed data.
-    LoadSeries(SignalWindowModel::Keep::View);
+    try {
+        LoadSeries(SignalWindowModel::Keep::View);
+    } catch (...) {
+        if (previous != nullptr && previous != derived) {
+            source_->ReleaseTransform(previous);
+        }
+        throw;
+    }
     if (previous != nullptr) {
         source_->ReleaseTransform(previous);
     }
@@ -189,7 +198,13 @@ void TFormChildAxs::LoadSeries(SignalWindowModel::Keep keep) {
             series.areas = areas;
         }
     }
-    model_.SetSeries(series, FactorFor(series.kind, series.quantity), host_.Settings().view, keep);
+    try {
+        model_.SetSeries(series, FactorFor(series.kind, series.quantity), host_.Settings().view, keep);
+    } catch (...) {
+        // The copies are about to go: the model must not keep pointing at them.
+        model_.Clear();
+        throw;
+    }
     // Moving a vector keeps its buffer where the model's spans point.
     values_ = std::move(values);
     phases_ = std::move(phases);
@@ -249,13 +264,15 @@ void TFormChildAxs::OnNodeEvent(archive::TDBLevel& node, archive::NodeEvent even
             host_.SignalWindowChanged(*this);
             break;
         case archive::NodeEvent::DataChanged: {
-            if (derived_ == nullptr || derived_ == source_) {
+            if (derived_ != nullptr && derived_ == source_) {
                 LoadSeries(SignalWindowModel::Keep::Widening);
                 Refresh();
                 break;
             }
-            // A conversion of the old data is no use: it goes and the data are converted again. The Y
-            // ranges stay (only widened) when the new data are of the same kind and quantity.
+            // A conversion of the old data is no use: it is let go and the data are converted again (the
+            // archive never hands the old one out again). The Y ranges stay, only widened, when the new
+            // data are of the same kind and quantity.
+            const bool had = model_.HasData();
             const std::uint32_t kind = model_.Kind();
             const std::uint32_t quantity = model_.Quantity();
             const double dataLo = model_.DataYMin();
@@ -265,14 +282,16 @@ void TFormChildAxs::OnNodeEvent(archive::TDBLevel& node, archive::NodeEvent even
             archive::TDBLevel* stale = derived_;
             derived_ = nullptr;
             model_.Clear();
-            source_->ReleaseTransform(stale);
+            if (stale != nullptr) {
+                source_->ReleaseTransform(stale);
+            }
             try {
                 derived_ = source_->FindOrCreateTransform(params_);
+                LoadSeries(SignalWindowModel::Keep::Nothing);
             } catch (const std::exception&) {
-                derived_ = nullptr;
+                model_.Clear();
             }
-            LoadSeries(SignalWindowModel::Keep::Nothing);
-            if (model_.HasData() && model_.Kind() == kind && model_.Quantity() == quantity) {
+            if (had && model_.HasData() && model_.Kind() == kind && model_.Quantity() == quantity) {
                 model_.SetDataYRange(std::min(dataLo, model_.DataYMin()),
                                      std::max(dataHi, model_.DataYMax()));
                 model_.SetYRange(lo, hi);
@@ -467,8 +486,14 @@ void TFormChildAxs::CopySamples(bool betweenCursors) {
     if (!model_.HasData()) {
         return;
     }
-    const ClipboardText text = model_.SamplesText(betweenCursors, UserDecimalSeparator());
-    QGuiApplication::clipboard()->setText(QString::fromStdString(text.text));
+    try {
+        const ClipboardText text = model_.SamplesText(betweenCursors, UserDecimalSeparator());
+        QGuiApplication::clipboard()->setText(QString::fromStdString(text.text));
+    } catch (const std::exception& error) {
+        // Tens of millions of samples may not fit in memory as text: the user hears of it.
+        host_.Ui().MessageDialog(UiFormat(text::kCannotCopy, {error.what()}), common::DialogType::Error,
+                                 common::kButtonOk);
+    }
 }
 
 void TFormChildAxs::CopyGraph() {
@@ -533,7 +558,7 @@ void TFormChildAxs::paintEvent(QPaintEvent*) {
         return;
     }
     // The picture is drawn off-screen in one piece and then shown: the same image the clipboard gets.
-    painter.drawImage(0, 0, RenderSignalImage(model_));
+    painter.drawImage(0, 0, RenderSignalImage(model_, devicePixelRatioF()));
 }
 
 void TFormChildAxs::resizeEvent(QResizeEvent* event) {
@@ -591,9 +616,12 @@ void TFormChildAxs::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TFormChildAxs::wheelEvent(QWheelEvent* event) {
-    const int delta = event->angleDelta().y();
-    if (delta != 0) {
-        host_.HandleFrameKey(delta > 0 ? Qt::Key_Plus : Qt::Key_Minus, Qt::KeypadModifier);
+    // Fine-grained wheels and touchpads send parts of a notch: one zoom step per whole notch.
+    wheelDelta_ += event->angleDelta().y();
+    while (std::abs(wheelDelta_) >= kWheelNotch) {
+        const bool up = wheelDelta_ > 0;
+        wheelDelta_ += up ? -kWheelNotch : kWheelNotch;
+        host_.HandleFrameKey(up ? Qt::Key_Plus : Qt::Key_Minus, Qt::KeypadModifier);
     }
     event->accept();
 }

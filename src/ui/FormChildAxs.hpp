@@ -103,6 +103,7 @@ class TFormChildAxs final : public QWidget, public ISignalWindow, public archive
     QMdiSubWindow* menuOwner_ = nullptr;
     bool dragging_ = false;
     int dragX_ = 0;
+    int wheelDelta_ = 0;
     bool wasDecimated_ = false;
 };
 

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include <QFont>
+#include <QLine>
 #include <QPaintEngine>
 #include <QPainter>
-#include <QLine>
 #include <QPolygon>
 
 #include "common/StringTable.hpp"
@@ -106,8 +106,9 @@ void DrawHarmonics(QPainter& painter, const SignalWindowModel& model) {
 bool DrawStrokesDirect(QPainter& painter, const std::vector<QLine>& strokes, const QColor& colour,
                        const PlotRect& plot) {
     QPaintDevice* device = painter.device();
-    if (device == nullptr || device->devType() != QInternal::Image || !painter.worldTransform().isIdentity() ||
-        painter.paintEngine() == nullptr || painter.paintEngine()->type() != QPaintEngine::Raster) {
+    if (device == nullptr || device->devType() != QInternal::Image ||
+        !painter.deviceTransform().isIdentity() || painter.paintEngine() == nullptr ||
+        painter.paintEngine()->type() != QPaintEngine::Raster) {
         return false;
     }
     auto* image = static_cast<QImage*>(device);
@@ -332,8 +333,14 @@ void PaintSignal(QPainter& painter, const SignalWindowModel& model) {
     painter.restore();
 }
 
-QImage RenderSignalImage(const SignalWindowModel& model) {
-    QImage image(std::max(1, model.ClientWidth()), std::max(1, model.ClientHeight()), QImage::Format_RGB32);
+QImage RenderSignalImage(const SignalWindowModel& model, double devicePixelRatio) {
+    const double ratio = devicePixelRatio > 0 && std::isfinite(devicePixelRatio) ? devicePixelRatio : 1.0;
+    const auto pixels = [ratio](int logical) {
+        return std::max(1, static_cast<int>(std::ceil(std::max(logical, 1) * ratio)));
+    };
+    QImage image(pixels(model.ClientWidth()), pixels(model.ClientHeight()), QImage::Format_RGB32);
+    // On a dense screen the picture is drawn at the screen's own resolution, not scaled up afterwards.
+    image.setDevicePixelRatio(ratio);
     image.fill(Qt::white);
     QPainter painter(&image);
     PaintSignal(painter, model);

@@ -15,7 +15,8 @@ class SignalWindowModel;
 // small to show anything.
 void PaintSignal(QPainter& painter, const SignalWindowModel& model);
 
-// The picture in a new 24-bit image of the model's client size.
-QImage RenderSignalImage(const SignalWindowModel& model);
+// The picture in a new 24-bit image of the model's client size, at `devicePixelRatio` image pixels per
+// client pixel.
+QImage RenderSignalImage(const SignalWindowModel& model, double devicePixelRatio = 1.0);
 
 }  // namespace velmar::ui

@@ -103,16 +103,20 @@ void SignalWindowModel::SetSeries(const SignalSeries& series, double factor, con
     const double oldLo = yLo_;
     const double oldHi = yHi_;
 
-    series_ = series;
-    series_.sampling.count = std::max(
+    const int count = std::max(
         0, std::min<int>(series.sampling.count,
                          static_cast<int>(std::min<std::size_t>(series.values.size(), kPixelLimit))));
+    // The summaries are made before anything changes: should that fail, the model still shows the old
+    // series, whose memory its owner keeps until the new series is taken.
+    std::unique_ptr<ColumnPyramid> pyramid;
+    if (count >= kPyramidThreshold) {
+        pyramid = std::make_unique<ColumnPyramid>(series.values.first(static_cast<std::size_t>(count)));
+    }
+    series_ = series;
+    series_.sampling.count = count;
+    pyramid_ = std::move(pyramid);
     factor_ = std::isfinite(factor) && factor != 0 ? factor : 1.0;
     view_ = view;
-    pyramid_.reset();
-    if (Count() >= kPyramidThreshold) {
-        pyramid_ = std::make_unique<ColumnPyramid>(series_.values.first(static_cast<std::size_t>(Count())));
-    }
     ComputeDataRange();
 
     const bool keepView = (keep == Keep::View && sameShape) || (keep == Keep::Widening && sameKind);
@@ -120,10 +124,16 @@ void SignalWindowModel::SetSeries(const SignalSeries& series, double factor, con
         ResetView();
         return;
     }
-    dataYMin_ = std::min(dataYMin_, oldDataLo);
-    dataYMax_ = std::max(dataYMax_, oldDataHi);
-    yLo_ = oldLo;
-    yHi_ = oldHi;
+    if (keep == Keep::Widening) {
+        // The same data written again: the scale the user chose stays, only growing to take in the new
+        // values.
+        dataYMin_ = std::min(dataYMin_, oldDataLo);
+        dataYMax_ = std::max(dataYMax_, oldDataHi);
+        yLo_ = oldLo;
+        yHi_ = oldHi;
+    }
+    // New parameters of the same shape keep where the user looks and the cursors; the values get the scale
+    // of the new data, which may be far smaller or larger than the old.
     cursor_ = std::clamp(cursor_, 1, Count());
     second_ = std::clamp(second_, 1, Count());
     ApplyVisibleX();
@@ -604,10 +614,11 @@ void SignalWindowModel::CentreOnMaximum() {
 }
 
 double SignalWindowModel::StepForZoom() const {
-    if (series_.xs.empty()) {
-        return std::fabs(series_.sampling.step);
+    const double step = std::fabs(series_.sampling.step);
+    if (series_.xs.empty() || (step > 0 && std::isfinite(step))) {
+        return step;
     }
-    // Harmonics: the closest pair of lines is the finest detail worth zooming to.
+    // Harmonics without the line spacing of their spectrum: the closest pair is the finest detail.
     double smallest = 0;
     const int n = std::min<int>(Count(), static_cast<int>(series_.xs.size()));
     for (int i = 2; i <= n; ++i) {

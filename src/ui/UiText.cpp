@@ -58,6 +58,7 @@ constexpr std::array kOwnTexts = {
     OwnText{text::kFileNotFound, "Файл %s не найден !"},
     OwnText{text::kCannotWriteSettings, "Не удалось записать настройки в %s"},
     OwnText{text::kUnexpectedError, "Непредвиденная ошибка"},
+    OwnText{text::kCannotCopy, "Не удалось скопировать в Буфер Обмена: %s"},
 };
 
 static_assert(std::is_sorted(kOwnTexts.begin(), kOwnTexts.end(),

@@ -56,6 +56,7 @@ inline constexpr int kCannotDelete = 21134;
 inline constexpr int kFileNotFound = 21135;
 inline constexpr int kCannotWriteSettings = 21136;
 inline constexpr int kUnexpectedError = 21137;
+inline constexpr int kCannotCopy = 21138;
 }  // namespace text
 
 // The text of `id`: the string table's, else the window layer's own; empty for an unknown id.

@@ -256,6 +256,25 @@ TEST_F(TransformCacheTest, FindOrCreateTransform_givesTheSameChildTwiceLockedTwi
     EXPECT_EQ(source->ChildCount(), 2);
 }
 
+TEST_F(TransformCacheTest, FindOrCreateTransform_convertsAgainAfterTheSourceDataChanged) {
+    // Two windows hold the same spectrum; the source's data change under the second one's eyes.
+    TDBLevel* first = source->FindOrCreateTransform(Request(4, 2));
+    TDBLevel* held = source->FindOrCreateTransform(Request(4, 2));
+    ASSERT_EQ(first, held);
+    source->BeginAccess();
+    source->SetY(3, source->Y(3) * 10);
+    source->EndAccess();
+    source->ReleaseTransform(first);
+    TDBLevel* fresh = source->FindOrCreateTransform(Request(4, 2));
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_NE(fresh, held) << "the old conversion is not handed out again";
+    EXPECT_EQ(engine.calls, 2);
+    EXPECT_EQ(held->LockCount(), 1) << "its holder keeps it until it lets go";
+    source->ReleaseTransform(held);
+    EXPECT_EQ(source->ChildCount(), 1) << "the stale one goes with its last holder";
+    EXPECT_EQ(source->FindOrCreateTransform(Request(4, 2)), fresh);
+}
+
 TEST_F(TransformCacheTest, FindOrCreateTransform_answersTheNodeItselfWhenItHoldsWhatIsAsked) {
     for (const TransformParams& p : {Request(2, 4), Request(0, 0), Request(2, 0)}) {
         TDBLevel* found = source->FindOrCreateTransform(p);

@@ -216,6 +216,20 @@ TEST(SignalWindowModel, SetSeries_changedDataOnlyWidenYRangesAndNewShapeResetsVi
     }
 }
 
+TEST(SignalWindowModel, SetSeries_newParametersOfTheSameShapeTakeTheNewDataScale) {
+    // An envelope band a thousand times weaker: the view stays where it was, the scale follows the data,
+    // so that zooming in can still show the new curve large.
+    const OwnedSeries strong = MakeSeries(2, 4, 0, 1, std::vector<double>(1000, 1000.0));
+    const OwnedSeries weak = MakeSeries(2, 4, 0, 1, std::vector<double>(1000, 1.0));
+    const auto m = Show(strong);
+    m->SetXRange(100, 199);
+    m->SetSeries(weak.View(), 1.0, {}, SignalWindowModel::Keep::View);
+    EXPECT_DOUBLE_EQ(m->XMin(), 100.0);
+    EXPECT_NEAR(m->DataYMax(), 1.01, 1e-12);
+    EXPECT_NEAR(m->DataYMin(), -1.01, 1e-12);
+    EXPECT_NEAR(m->YHi(), 1.01, 1e-12);
+}
+
 // ---- Columns and decimation -------------------------------------------------------------------------------
 
 struct Stats {
@@ -907,6 +921,20 @@ OwnedSeries Harmonics() {
     s.firstX = s.xs.front();
     s.step = 0.25;  // resolution of the spectrum the harmonics came from
     return s;
+}
+
+TEST(SignalWindowModel, ZoomXIn_onHarmonicsStopsAtTheSpectrumsLineSpacing) {
+    // Harmonics 25 Hz apart from a spectrum of 0.25 Hz lines: zooming goes on down to 5 Hz views, not
+    // to the spacing of the harmonics.
+    const OwnedSeries h = Harmonics();
+    const auto m = Show(h);
+    int zooms = 0;
+    while (m->ZoomXIn() && zooms < 50) {
+        ++zooms;
+    }
+    EXPECT_GE(zooms, 4);
+    EXPECT_LT(m->XMax() - m->XMin(), 10.0);
+    EXPECT_GE((m->XMax() - m->XMin()) / 2, 10 * h.step * (1 - 1e-9));
 }
 
 TEST(SignalWindowModel, Markers_harmonicsDataTakeNearbyHarmonicOnly) {

@@ -219,6 +219,15 @@ TEST_F(SignalWindowTest, MouseWheelZoomsAndMiddleDragPansInsideTheData) {
     EXPECT_NEAR(m.XMax() - m.XMin(), fullWidth / 2, fullWidth * 1e-9) << "wheel up zooms X in";
     EXPECT_EQ(m.CursorIndex(), cursor);
 
+    // A fine-grained wheel sends a notch in parts: one zoom step per whole notch, not one per part.
+    const double halfWidth = m.XMax() - m.XMin();
+    for (int part = 0; part < 8; ++part) {
+        QWheelEvent fine(QPointF(200, 100), form->mapToGlobal(QPointF(200, 100)), QPoint(), QPoint(0, 15),
+                         Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(form, &fine);
+    }
+    EXPECT_NEAR(m.XMax() - m.XMin(), halfWidth / 2, fullWidth * 1e-9);
+
     // Dragging to the right by 100 pixels shows earlier data, keeping the cursor where it was.
     const double before = m.XMin();
     const double perPixel = (m.XMax() - m.XMin()) / (m.Plot().Width() - 1);
