@@ -738,6 +738,17 @@ void TMainFormAxs::Arrange(bool tile) {
     }
     ReleaseColumns();
     ReleaseUpdates();
+    // Restoring a minimised window finishes in posted events that raise it again: the browser goes behind
+    // the arranged windows once those are done.
+    QTimer::singleShot(0, this, [this, last] {
+        if (browserSub_ == nullptr) {
+            return;
+        }
+        browserSub_->lower();
+        if (last && !last->isHidden()) {
+            last->raise();
+        }
+    });
 }
 
 void TMainFormAxs::Tile() {

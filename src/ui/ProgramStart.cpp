@@ -181,6 +181,12 @@ TDBLevel* ShowArchiveTour(TMainFormAxs& window) {
 }
 
 bool ShowSignalView(TMainFormAxs& window, TDBLevel& measurement, const std::string& view) {
+    if (view == "tiled") {
+        // Every channel of the measurement, as "Просмотр сигналов" opens them.
+        window.Browser()->SelectNode(&measurement);
+        window.Browser()->RunCommand(61);
+        return !window.SignalSubWindows().empty();
+    }
     const bool envelope = view == "envelope";
     const std::int32_t sourceKind = envelope ? common::kKindEnvelope : common::kKindSignal;
     TDBLevel* channel = nullptr;

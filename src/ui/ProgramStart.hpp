@@ -27,7 +27,7 @@ struct StartOptions {
     // Save a picture of the main window with the browser opened on the archive, then end.
     std::optional<std::filesystem::path> screenshot;
     // With a screenshot: a signal window on the newest measurement, maximised, showing "signal", "spectrum"
-    // (velocity, harmonic markers on) or "envelope" (envelope spectrum).
+    // (velocity, harmonic markers on), "envelope" (envelope spectrum) or "tiled" (all its channels).
     std::string screenshotView;
 };
 

@@ -492,6 +492,9 @@ TEST_F(MainWindowTest, ViewingAMeasurementOpensItsChannelsTiled) {
     EXPECT_EQ(window_->SignalSubWindows().size(), expected);
     EXPECT_EQ(window_->BrowserWindow()->geometry(), browserPlace) << "tiling leaves the browser where it was";
     EXPECT_FALSE(window_->BrowserWindow()->isMinimized());
+    EXPECT_TRUE(test::SpinUntil([this] {
+        return window_->MdiArea()->subWindowList(QMdiArea::StackingOrder).front() == window_->BrowserWindow();
+    })) << "the browser is behind the arranged windows";
     EXPECT_EQ(window_->UpdateHoldDepth(), 0);
     EXPECT_TRUE(window_->Action(FrameButton::Tile)->isEnabled()) << "a signal window is active";
     EXPECT_TRUE(window_->Action(FrameButton::Home)->isEnabled()) << "it shows the channel's data";
