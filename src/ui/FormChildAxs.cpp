@@ -509,8 +509,6 @@ QImage TFormChildAxs::Picture() const {
 
 void TFormChildAxs::Refresh() {
     RefreshCaption();
-    const bool decimated = model_.Decimated();
-    wasDecimated_ = decimated;
     host_.SignalWindowChanged(*this);
     update();
 }

@@ -104,7 +104,6 @@ class TFormChildAxs final : public QWidget, public ISignalWindow, public archive
     bool dragging_ = false;
     int dragX_ = 0;
     int wheelDelta_ = 0;
-    bool wasDecimated_ = false;
 };
 
 // Makes a signal window for the main window.
