@@ -36,18 +36,28 @@ std::string TechNameKey(int n) {
     return "Параметр" + std::to_string(n) + "Наименование";
 }
 
-// Up to `limit` bytes of the file; empty optional when it cannot be read.
+// Up to `limit` bytes of the file; empty optional when it cannot be read. Grows with what is there, so that a
+// page of text does not cost a buffer of the largest size allowed.
 std::optional<std::string> ReadPrefix(const fs::path& file, std::size_t limit) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         return std::nullopt;
     }
-    std::string bytes(limit, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(limit));
-    if (in.bad()) {
-        return std::nullopt;
+    constexpr std::size_t kChunk = 64 * 1024;
+    std::string bytes;
+    while (bytes.size() < limit) {
+        const std::size_t have = bytes.size();
+        const std::size_t want = std::min(kChunk, limit - have);
+        bytes.resize(have + want);
+        in.read(bytes.data() + have, static_cast<std::streamsize>(want));
+        if (in.bad()) {
+            return std::nullopt;
+        }
+        bytes.resize(have + static_cast<std::size_t>(in.gcount()));
+        if (!in) {
+            break;
+        }
     }
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
     return bytes;
 }
 
