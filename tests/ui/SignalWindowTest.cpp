@@ -323,5 +323,83 @@ TEST_F(SignalWindowTest, DeletingTheMeasurementClosesItsWindowsWithoutTouchingFr
     EXPECT_TRUE(test::SpinUntil([this] { return window_->SignalSubWindows().empty(); }));
 }
 
+// A long seeded run of everything a user can do to signal windows, in any order: no operation may leave a
+// window pointing at data that went (the sanitizers watch), and every window keeps a sane view.
+TEST_F(SignalWindowTest, RandomUseLeavesEveryWindowSane) {
+    TDBLevel* signal = Channel(common::kKindSignal, common::kQuantityAcceleration);
+    TDBLevel* envelope = Channel(common::kKindEnvelope, common::kQuantityAcceleration);
+    ASSERT_TRUE(signal != nullptr && envelope != nullptr);
+    std::vector<TFormChildAxs*> forms = {Open(signal), Open(signal), Open(envelope)};
+    std::uint64_t state = 20261211;
+    const auto next = [&state](int n) {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<int>((state >> 33) % static_cast<std::uint64_t>(n));
+    };
+    const std::pair<std::int32_t, std::int32_t> targets[] = {{0, 0},  {4, 2},   {4, 4}, {4, 1}, {32, 4},
+                                                             {64, 2}, {128, 4}, {2, 2}, {8, 2}};
+    for (int step = 0; step < 600; ++step) {
+        TFormChildAxs* form = forms[static_cast<std::size_t>(next(3))];
+        window_->MdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(form->parentWidget()));
+        const SignalWindowModel& m = form->Model();
+        switch (next(9)) {
+            case 0: {
+                const int commands[] = {1, 2, 3, 4, 21, 22, 23, 24, 25, 26, 27};
+                form->RunCommand(commands[next(11)], true);
+                break;
+            }
+            case 1:
+                form->RunCommand(5 + next(9), next(2) == 0);
+                break;
+            case 2: {
+                const QPoint at(next(form->width()), next(form->height()));
+                QTest::mouseClick(form, next(2) == 0 ? Qt::LeftButton : Qt::RightButton, {}, at);
+                break;
+            }
+            case 3: {
+                QTest::mousePress(form, Qt::MiddleButton, {}, QPoint(200, 100));
+                const QPointF to(next(2000) - 1000, 100);
+                QMouseEvent move(QEvent::MouseMove, to, form->mapToGlobal(to), Qt::NoButton, Qt::MiddleButton,
+                                 Qt::NoModifier);
+                QCoreApplication::sendEvent(form, &move);
+                QTest::mouseRelease(form, Qt::MiddleButton, {}, to.toPoint());
+                break;
+            }
+            case 4:
+                window_->SetLinkMode(next(3));
+                break;
+            case 5:
+                window_->SetWindowsSynchronised(next(2) == 0);
+                break;
+            case 6: {
+                archive::TransformParams params = form->Params();
+                const auto& [kind, quantity] = targets[next(9)];
+                params.TargetKind = kind;
+                params.TargetQuantity = quantity;
+                form->ApplyParams(params);
+                break;
+            }
+            case 7:
+                form->parentWidget()->resize(60 + next(900), 40 + next(600));
+                break;
+            default:
+                form->CopySamples(true);
+                break;
+        }
+        QCoreApplication::processEvents();
+        if (m.HasData()) {
+            ASSERT_GE(m.CursorIndex(), 1);
+            ASSERT_LE(m.CursorIndex(), m.Count());
+            ASSERT_LE(m.XMin(), m.XMax());
+            ASSERT_LE(m.YLo(), m.YHi());
+            ASSERT_LE(m.Columns().columns.size(), static_cast<std::size_t>(kMaxColumns));
+            (void)form->Picture();
+        }
+    }
+    // The measurement goes with its windows open.
+    TDBLevel* measurement = Measurement();
+    ASSERT_EQ(measurement->Parent()->DeleteChild(*measurement), archive::DeleteResult::Deleted);
+    EXPECT_TRUE(test::SpinUntil([this] { return window_->SignalSubWindows().empty(); }));
+}
+
 }  // namespace
 }  // namespace velmar::ui
