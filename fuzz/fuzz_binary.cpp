@@ -10,22 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "FuzzSupport.hpp"
 #include "common/BinaryIo.hpp"
 #include "common/Real48.hpp"
 
 using velmar::common::BinaryReader;
 using velmar::common::BinaryWriter;
 using velmar::common::FormatError;
-
-namespace {
-
-void Check(bool condition) {
-    if (!condition) {
-        __builtin_trap();
-    }
-}
-
-}  // namespace
+using velmar::fuzz::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t size) {
     if (size == 0) {

@@ -6,19 +6,11 @@
 #include <string>
 #include <string_view>
 
+#include "FuzzSupport.hpp"
 #include "common/IniFile.hpp"
 
 using velmar::common::IniFile;
-
-namespace {
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-}  // namespace
+using velmar::fuzz::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);

@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "FuzzSupport.hpp"
 #include "archive/ArchiveContext.hpp"
 #include "archive/FailOpenFile.hpp"
 #include "archive/NameSetDBLevel.hpp"
@@ -35,40 +36,13 @@ using velmar::archive::NodePtrOf;
 using velmar::archive::TNameSetDBLevel;
 using velmar::common::IniFile;
 using velmar::common::Utf8Prefix;
+using velmar::fuzz::Check;
+using velmar::fuzz::CodePoints;
 
 namespace {
 
 // Name parts a machine asks for, and a few it never does.
 constexpr int kNameParts[] = {-1, 0, 1, 2, 9, 10, 11, 12, 13, 14, 15};
-
-void Check(bool condition) {
-    if (!condition) {
-        __builtin_trap();
-    }
-}
-
-// Code points of valid UTF-8; -1 when the text is not valid UTF-8.
-long CodePoints(std::string_view text) {
-    long count = 0;
-    for (std::size_t i = 0; i < text.size(); ++count) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80           ? 1
-                                   : (lead >> 5) == 0x6  ? 2
-                                   : (lead >> 4) == 0xE  ? 3
-                                   : (lead >> 3) == 0x1E ? 4
-                                                         : 0;
-        if (length == 0 || i + length > text.size()) {
-            return -1;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
-                return -1;
-            }
-        }
-        i += length;
-    }
-    return count;
-}
 
 struct Scratch {
     fs::path directory;

@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "FuzzSupport.hpp"
 #include "archive/ArchiveContext.hpp"
 #include "archive/FailOpenFile.hpp"
 #include "archive/NodePtr.hpp"
@@ -38,17 +39,13 @@ using velmar::archive::NodePtrOf;
 using velmar::archive::PassportRecord;
 using velmar::archive::TProgDBLevel;
 using velmar::archive::TPspDBLevel;
+using velmar::fuzz::Check;
+using velmar::fuzz::CodePoints;
 
 namespace {
 
 constexpr std::size_t kTextSize = 256;
 constexpr std::size_t kMaxTexts = 50;
-
-void Check(bool condition) {
-    if (!condition) {
-        __builtin_trap();
-    }
-}
 
 void WriteText(const fs::path& file, std::string_view text) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
@@ -58,29 +55,6 @@ void WriteText(const fs::path& file, std::string_view text) {
 
 void WriteBytes(const fs::path& file, const std::uint8_t* data, std::size_t size) {
     WriteText(file, std::string_view(reinterpret_cast<const char*>(data), size));
-}
-
-// Code points of valid UTF-8; -1 when the text is not valid UTF-8.
-long CodePoints(std::string_view text) {
-    long count = 0;
-    for (std::size_t i = 0; i < text.size(); ++count) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80           ? 1
-                                   : (lead >> 5) == 0x6  ? 2
-                                   : (lead >> 4) == 0xE  ? 3
-                                   : (lead >> 3) == 0x1E ? 4
-                                                         : 0;
-        if (length == 0 || i + length > text.size()) {
-            return -1;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
-                return -1;
-            }
-        }
-        i += length;
-    }
-    return count;
 }
 
 // An archive with a base directory (MAIN.INI naming slot 12 and its group table) and an empty PSP directory,

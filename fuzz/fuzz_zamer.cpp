@@ -14,20 +14,16 @@
 #include <string>
 #include <vector>
 
+#include "FuzzSupport.hpp"
 #include "archive/ZamerFile.hpp"
 #include "common/MeasurementParams.hpp"
 
 using velmar::archive::EAbort;
 using velmar::archive::EFailOpenFile;
 using velmar::archive::TZamerFile;
+using velmar::fuzz::Check;
 
 namespace {
-
-void Check(bool condition) {
-    if (!condition) {
-        __builtin_trap();
-    }
-}
 
 const std::string& ScratchPath() {
     static const std::string path = [] {
