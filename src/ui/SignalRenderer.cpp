@@ -44,17 +44,23 @@ void DrawText(QPainter& painter, int x, int y, const QColor& colour, const std::
     painter.drawText(x, y + painter.fontMetrics().ascent(), QString::fromStdString(text));
 }
 
-void DrawGrid(QPainter& painter, const SignalWindowModel& model) {
+// The ticks of both axes, worked out once per picture for the grid and the labels.
+struct Ticks {
+    std::vector<AxisTick> x;
+    std::vector<AxisTick> y;
+};
+
+void DrawGrid(QPainter& painter, const SignalWindowModel& model, const Ticks& ticks) {
     const PlotRect& p = model.Plot();
     QPen grid(Colour(colours::kGrid));
     grid.setStyle(Qt::DotLine);
     painter.setPen(grid);
-    for (const AxisTick& t : model.YTicks()) {
+    for (const AxisTick& t : ticks.y) {
         if (t.pixel >= p.top && t.pixel <= p.bottom) {
             painter.drawLine(p.left, t.pixel, p.right, t.pixel);
         }
     }
-    for (const AxisTick& t : model.XTicks()) {
+    for (const AxisTick& t : ticks.x) {
         if (t.pixel >= p.left && t.pixel <= p.right) {
             painter.drawLine(t.pixel, p.top, t.pixel, p.bottom);
         }
@@ -281,15 +287,15 @@ void FillMargins(QPainter& painter, const SignalWindowModel& model) {
     painter.fillRect(p.right + 1, p.top, w - p.right - 1, p.bottom - p.top + 1, grey);
 }
 
-void DrawLabels(QPainter& painter, const SignalWindowModel& model) {
+void DrawLabels(QPainter& painter, const SignalWindowModel& model, const Ticks& ticks) {
     const PlotRect& p = model.Plot();
     const QColor blue = Colour(colours::kLabels);
-    for (const AxisTick& t : model.YTicks()) {
+    for (const AxisTick& t : ticks.y) {
         if (t.labelled) {
             DrawText(painter, 0, t.pixel - 6, blue, t.label);
         }
     }
-    for (const AxisTick& t : model.XTicks()) {
+    for (const AxisTick& t : ticks.x) {
         if (t.labelled) {
             DrawText(painter, t.pixel - 16, p.bottom, blue, t.label);
         }
@@ -313,9 +319,10 @@ void PaintSignal(QPainter& painter, const SignalWindowModel& model) {
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setFont(PlotFont(painter));
     painter.fillRect(0, 0, model.ClientWidth(), model.ClientHeight(), Colour(colours::kWhite));
+    const Ticks ticks{model.XTicks(), model.YTicks()};
     if (model.HasData()) {
         painter.setClipRect(QRect(p.left, p.top, p.Width() + 1, p.Height() + 1));
-        DrawGrid(painter, model);
+        DrawGrid(painter, model, ticks);
         if (model.IsHarmonics()) {
             DrawHarmonics(painter, model);
         } else {
@@ -326,7 +333,7 @@ void PaintSignal(QPainter& painter, const SignalWindowModel& model) {
         painter.setClipping(false);
     }
     FillMargins(painter, model);
-    DrawLabels(painter, model);
+    DrawLabels(painter, model, ticks);
     painter.setPen(Colour(colours::kBlack));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(p.left, p.top, p.Width(), p.Height());
